@@ -1,0 +1,35 @@
+# Shared settings for the project's own targets.
+
+option(MORVAN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+if(MORVAN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Warnings are errors on everything we write.
+function(morvan_strict target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# The system's own code (installer, converter) holds its text as code page 932:
+# literals are compiled to Shift-JIS bytes, and a length is a byte count.
+function(morvan_system_target target)
+  morvan_strict(${target})
+  target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=CP932)
+endfunction()
+
+# A GoogleTest executable registered with CTest, one test per TEST().
+function(morvan_gtest target)
+  cmake_parse_arguments(ARG "SYSTEM" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  if(ARG_SYSTEM)
+    morvan_system_target(${target})
+  else()
+    morvan_strict(${target})
+  endif()
+  include(GoogleTest)
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "MORVAN_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()

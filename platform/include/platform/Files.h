@@ -1,0 +1,70 @@
+// Files and directories by Windows path, as the system's programs use Win32.
+//
+// Attributes are derived from the host: directory; read-only = no owner write bit;
+// hidden = name begins with "."; system never; archive on every plain file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/WinError.h"
+
+namespace platform {
+
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrSystem = 0x04;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+
+// 0 and the attributes, or 2 / 3 / 21 / 123.
+WinError GetFileAttributesW(std::string_view path, std::uint32_t& attributes);
+
+bool PathExists(std::string_view path);       // file or directory
+bool FileExists(std::string_view path);       // exists and is not a directory
+bool DirectoryExists(std::string_view path);  // exists and is a directory
+
+// Read-only attribute of a file.
+WinError SetReadOnly(std::string_view path, bool readOnly);
+inline WinError ClearReadOnly(std::string_view path) { return SetReadOnly(path, false); }
+
+// Copies a file. With failIfExists false an existing target is replaced (a read-only
+// target gives 5, as on Windows). The copy keeps the source's modification time.
+// Errors: 2 source missing, 3 target folder missing, 5 access denied, 21, 123.
+WinError CopyFileW(std::string_view source, std::string_view target, bool failIfExists);
+
+// Deletes a file (2 when missing, 5 when it is a directory or read-only).
+WinError DeleteFileW(std::string_view path);
+
+// Creates one directory (183 when it exists, 3 when the parent is missing).
+WinError CreateDirectoryW(std::string_view path);
+// Creates a directory and all its missing parents; an existing directory is 0.
+WinError CreateDirectoryTree(std::string_view path);
+// Removes an empty directory (145 when not empty, 2/3 when missing).
+WinError RemoveDirectoryW(std::string_view path);
+
+// Moves or renames a file or directory (replacing a file target).
+WinError MoveFileW(std::string_view source, std::string_view target);
+
+// The local date of the last modification as "yyyymmdd".
+WinError GetModificationDate(std::string_view path, std::string& yyyymmdd);
+// Sets the modification time (seconds since the Unix epoch).
+WinError SetModificationTime(std::string_view path, std::int64_t unixSeconds);
+
+// Opens the file for reading, creating it when absent, and closes it again: the
+// probe of a drive. Errors as Windows gives them: 19 write-protected (read-only
+// medium), 21 not ready (drive without medium), 31 general failure (other I/O
+// failure of the medium), 3 no such drive or folder.
+WinError OpenOrCreateProbe(std::string_view path);
+
+// Whole-file access, byte for byte (no newline translation).
+WinError ReadFileBytes(std::string_view path, std::string& contents);
+WinError WriteFileBytes(std::string_view path, std::string_view contents);  // create or truncate
+WinError AppendFileBytes(std::string_view path, std::string_view contents);  // create when missing
+
+// Size in bytes.
+WinError GetFileSizeW(std::string_view path, std::uint64_t& size);
+
+}  // namespace platform
