@@ -1,0 +1,41 @@
+// The installer's message texts: result codes turned into boxes, and the prompts and
+// notices at the end of a job. Texts are code page 932, byte for byte.
+#pragma once
+
+#include <string>
+
+// Result codes with a message.
+inline constexpr int kCodeNotReady = -1;
+inline constexpr int kCodeDirMissing = -3;
+inline constexpr int kCodeNoControlFile = -4;
+inline constexpr int kCodeBadControlFile = -5;
+inline constexpr int kCodeNothingToInstallSelected = -7;
+inline constexpr int kCodeWildcardArchive = -8;
+inline constexpr int kCodeNothingToUninstall = -9;
+inline constexpr int kCodeNothingToUninstallSelected = -10;
+inline constexpr int kCodeNeedsNewerVersion = -11;
+inline constexpr int kCodeOlderThanInstalled = -12;
+inline constexpr int kCodeBrokenContent = -13;
+inline constexpr int kCodeUnsupported = -14;
+inline constexpr int kCodeRegistryUnreadable = -15;
+inline constexpr int kCodeNotInstallable = -16;
+inline constexpr int kCodeWrongMedium = 1;
+inline constexpr int kCodeAlreadyInstalled = 4;
+inline constexpr int kCodeUninstallNewestFirst = 10;
+
+// The text of a code ("" for a code without text); uses InstallDiskPath, CurrentMedia
+// and InstalledVersion as they are now.
+std::string CodeMessageText(int code, const std::string& detail);
+
+// Shows the text of `code`: nothing and 0 for a code without text; otherwise a beep,
+// then an error box ("エラー", OK) returning 5 for a negative code, or a warning box
+// ("警告", Abort/Retry/Ignore) returning the button (3, 4, 5) for a positive code.
+int ShowCodeMessage(int code, const std::string& detail);
+
+// OK/Cancel prompts: IDOK or IDCANCEL.
+int AskNextMedium(int n, int m);
+int AskStop();
+// Notices with OK only.
+void NotifyInstallDone();
+void NotifyUninstallDone();
+void NotifyNothingToUninstall();  // preceded by a beep

@@ -1,0 +1,21 @@
+// Small string routines shared by the installer's parsers. Code page 932 aware:
+// a "\" or ":" inside a double-byte character is never taken for a delimiter.
+#pragma once
+
+#include <string>
+
+// Deletes every blank (0x20).
+void RemoveBlanks(std::string& s);
+// Reduces every run of two or more blanks to one blank.
+void CollapseBlanks(std::string& s);
+// Appends blanks until `s` has `width` bytes; a longer `s` stays as it is.
+void PadRight(int width, std::string& s);
+// path := dir + path when path begins with "\", else dir + "\" + path.
+void JoinPath(const std::string& dir, std::string& path);
+// path := VersionDownRoot + "\" + a + "\" + b + "\" + the file-name part of path.
+void VersionDownPath(const std::string& a, const std::string& b, std::string& path);
+// dir := up to and including the last "\" or ":" ("" when none); name := the rest.
+void SplitPath(const std::string& path, std::string& dir, std::string& name);
+// Strips every character but digits and "." from `s` (in place) and converts the
+// rest; false when that is empty or not a number (e.g. two points).
+bool ParseVersionNumber(std::string& s, double& value);

@@ -1,0 +1,49 @@
+// Version records: the control file of a medium ("\MorvanUP.INF"), the installed
+// version (HKEY_LOCAL_MACHINE\SOFTWARE\Morvan, COMMON / VERSION), the revision list
+// (Readme.ver), the store of kept groups under VersionDownRoot, and the list row of
+// a script entry.
+#pragma once
+
+#include <string>
+
+struct VERUP_FILE_REC {
+    std::string Title;
+    std::string Version;          // "0.00" for a revision-only medium
+    std::string VersionText;
+    std::string RevisionId;       // 8 characters
+    std::string RevisionName;     // "Revision" or RevisionId
+    std::string RequiredVersion;  // "0.00" = no condition
+    std::string MediaCount;       // two digits
+    std::string MediaNo;          // two digits
+    std::string DownVersion;
+};
+
+// The control file last read (overwritten field by field by every read).
+extern VERUP_FILE_REC CurrentMedia;
+// The installed version, "0.00" when none is known.
+extern std::string InstalledVersion;
+
+// Reads dir + "\MorvanUP.INF" into CurrentMedia. 0; -5 malformed (not shown; no field
+// changed when it has fewer than 4 lines); -4 missing (shown in install mode only).
+int ReadControlFile(const std::string& dir);
+// True when the control file exists in `dir` and CurrentMedia fits the installed
+// version; shows the message of a failure. Does not read the control file.
+bool CheckMedia(const std::string& dir);
+// The version comparison alone: 0, -11, -12 or -16, its message shown.
+int CheckVersionFit();
+// Sets InstalledVersion from the registry: 0 or -16.
+int LoadInstalledVersion();
+// The same registry read into `version` (unchanged on -16).
+int ReadRegisteredVersion(std::string& version);
+// Writes COMMON / VERSION under an existing HKLM\SOFTWARE\Morvan: 0 or -16.
+int WriteRegisteredVersion(const std::string& version);
+// Revision-list updates after an install / an uninstall.
+void RecordRevision();
+void RemoveRevision(const std::string& id);
+// True for a store group under VersionDownRoot: 8 digits or "Revision", holding a
+// two-digit media directory with at least one "*.DAT".
+bool IsRevisionStoreDir(const std::string& name);
+// The list row of entry `index` (1-based) of ScriptEntries; returns its CommandCount.
+int ScriptEntryLine(int index, std::string& line);
+
+void ResetVersionRecords();

@@ -1,0 +1,13 @@
+// Starting child programs and waiting for them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Starts `program` (empty: taken from the command line) with `commandLine`, waits
+// until it has ended and returns its exit code (signed), or the Windows error code of
+// a failed start (e.g. 2 not found) without waiting.
+std::int32_t RunAndWait(const std::string& program, const std::string& commandLine);
+// As RunAndWait, but detached from any terminal and with ToolsDir as the current
+// directory.
+std::int32_t RunDetachedAndWait(const std::string& program, const std::string& commandLine);
