@@ -1,0 +1,211 @@
+// Code page 932 helpers and the conversion to and from UTF-8.
+//
+// The byte-level helpers never look at a byte without knowing whether it starts a
+// character: they always walk from the start of the text, character by character,
+// because a trail byte (0x40-0xFC) can look like "\" or an ASCII letter.
+//
+// Conversion goes through the C library's iconv ("CP932"). Opening a converter is
+// expensive, and the installer's UI and worker threads both convert file names all the
+// time, so each thread keeps its own pair of descriptors for its whole life.
+#include "platform/Cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace platform {
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+std::size_t CharLength(std::string_view s, std::size_t pos) {
+    if (pos + 1 < s.size() && IsLeadByte(static_cast<unsigned char>(s[pos]))) return 2;
+    return 1;
+}
+
+std::size_t FindCharDbcs(std::string_view s, char ch, std::size_t from) {
+    // Walk from the start so that `from` inside a pair is handled sensibly: the
+    // search begins at the first character that starts at or after `from`.
+    for (std::size_t i = 0; i < s.size(); i += CharLength(s, i)) {
+        if (i >= from && s[i] == ch) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t FindLastCharDbcs(std::string_view s, char ch) {
+    std::size_t found = std::string_view::npos;
+    for (std::size_t i = 0; i < s.size(); i += CharLength(s, i)) {
+        if (s[i] == ch) found = i;
+    }
+    return found;
+}
+
+std::size_t FindLastPathDelimiter(std::string_view s) {
+    std::size_t found = std::string_view::npos;
+    for (std::size_t i = 0; i < s.size(); i += CharLength(s, i)) {
+        if (s[i] == '\\' || s[i] == ':') found = i;
+    }
+    return found;
+}
+
+std::size_t FindDbcs(std::string_view s, std::string_view needle, std::size_t from) {
+    if (needle.empty()) return from <= s.size() ? from : std::string_view::npos;
+    for (std::size_t i = 0; i < s.size(); i += CharLength(s, i)) {
+        if (i >= from && s.substr(i, needle.size()) == needle) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string CutToBytes(std::string_view s, std::size_t maxBytes) {
+    std::size_t end = 0;
+    while (end < s.size()) {
+        std::size_t len = CharLength(s, end);
+        if (end + len > maxBytes) break;
+        end += len;
+    }
+    return std::string(s.substr(0, end));
+}
+
+std::string UpperCase(std::string_view s) {
+    std::string out(s);
+    for (std::size_t i = 0; i < out.size();) {
+        auto c = static_cast<unsigned char>(out[i]);
+        std::size_t len = CharLength(out, i);
+        if (len == 1) {
+            if (c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 0x20);
+        } else if (c == 0x82) {
+            auto t = static_cast<unsigned char>(out[i + 1]);
+            if (t >= 0x81 && t <= 0x9A) out[i + 1] = static_cast<char>(t - 0x21);  // full-width a-z
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::string UpperCaseAscii(std::string_view s) {
+    std::string out(s);
+    for (std::size_t i = 0; i < out.size(); i += CharLength(out, i)) {
+        if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 0x20);
+    }
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && UpperCase(a) == UpperCase(b);
+}
+
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+namespace {
+
+// One direction of conversion, opened on first use in each thread.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : to_(to), from_(from) {}
+    ~Converter() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts `in`; on an invalid or incomplete sequence stops there, reports its
+    // offset and returns false with the text converted so far in `out`.
+    bool Convert(std::string_view in, std::string& out, std::size_t* badOffset) {
+        out.clear();
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            cd_ = iconv_open(to_, from_);
+            if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+                if (badOffset) *badOffset = 0;
+                return false;
+            }
+        }
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+        char* src = const_cast<char*>(in.data());
+        std::size_t srcLeft = in.size();
+        char buffer[1024];
+        while (srcLeft > 0) {
+            char* dst = buffer;
+            std::size_t dstLeft = sizeof buffer;
+            std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+            out.append(buffer, static_cast<std::size_t>(dst - buffer));
+            if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+                if (badOffset) *badOffset = in.size() - srcLeft;
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    const char* to_;
+    const char* from_;
+    iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
+};
+
+Converter& ToUtf8() {
+    thread_local Converter c("UTF-8", "CP932");
+    return c;
+}
+
+Converter& ToCp932() {
+    thread_local Converter c("CP932", "UTF-8");
+    return c;
+}
+
+// Converts with `conv`, replacing each invalid sequence by "?" and going on.
+std::string ConvertLossy(Converter& conv, std::string_view in, bool sourceIsCp932) {
+    std::string result, part;
+    while (!in.empty()) {
+        std::size_t bad = 0;
+        if (conv.Convert(in, part, &bad)) {
+            result += part;
+            break;
+        }
+        result += part;
+        result += '?';
+        // Skip the offending character: a whole pair in code page 932, else one byte
+        // plus any UTF-8 continuation bytes that belong to it.
+        std::size_t skip = 1;
+        if (sourceIsCp932) {
+            skip = CharLength(in, bad);
+        } else {
+            while (bad + skip < in.size() && (static_cast<unsigned char>(in[bad + skip]) & 0xC0) == 0x80) ++skip;
+        }
+        in.remove_prefix(bad + skip);
+    }
+    return result;
+}
+
+}  // namespace
+
+bool IsValidCp932(std::string_view s) {
+    std::string scratch;
+    return ToUtf8().Convert(s, scratch, nullptr);
+}
+
+bool Cp932ToUtf8(std::string_view in, std::string& out, std::size_t* badOffset) {
+    return ToUtf8().Convert(in, out, badOffset);
+}
+
+bool Utf8ToCp932(std::string_view in, std::string& out, std::size_t* badOffset) {
+    return ToCp932().Convert(in, out, badOffset);
+}
+
+std::string Cp932ToUtf8Lossy(std::string_view in) { return ConvertLossy(ToUtf8(), in, true); }
+
+std::string Utf8ToCp932Lossy(std::string_view in) { return ConvertLossy(ToCp932(), in, false); }
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+}  // namespace platform
