@@ -15,6 +15,7 @@ inline constexpr WinError kErrorFileNotFound = 2;
 inline constexpr WinError kErrorPathNotFound = 3;     // also: no such drive
 inline constexpr WinError kErrorAccessDenied = 5;     // also: not executable
 inline constexpr WinError kErrorInvalidData = 13;
+inline constexpr WinError kErrorNotSameDevice = 17;   // a move across file systems of a directory
 inline constexpr WinError kErrorNoMoreFiles = 18;
 inline constexpr WinError kErrorWriteProtect = 19;
 inline constexpr WinError kErrorNotReady = 21;        // drive entry whose medium is missing
@@ -29,6 +30,7 @@ inline constexpr WinError kErrorAlreadyExists = 183;
 inline constexpr WinError kErrorBadExeFormat = 193;
 inline constexpr WinError kErrorFilenameTooLong = 206;
 inline constexpr WinError kErrorMoreData = 234;
+inline constexpr WinError kErrorDirectory = 267;       // not a directory (RemoveDirectoryW of a file)
 inline constexpr WinError kErrorDatatypeMismatch = 1629;  // registry value is not a string
 inline constexpr WinError kErrorBadRegistryFile = 1009;   // a hive or .reg file that does not parse
 

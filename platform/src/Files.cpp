@@ -1,0 +1,364 @@
+// Files and directories by Windows path.
+//
+// Every operation resolves its path through the prefix (HostPath.h) and then works on
+// the host file. Windows semantics that the host lacks are added by hand: read-only is
+// the owner write bit and is enforced here even for root, "missing file" (2) is told
+// apart from "missing folder" (3), and copies replace their target atomically.
+#include "platform/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "HostPath.h"
+#include "platform/Cp932.h"
+
+namespace platform {
+
+using detail::ErrnoToWinError;
+using detail::IsReadOnlyMode;
+using detail::MissingPathError;
+using detail::ResolvedPath;
+using detail::ResolvePath;
+
+namespace {
+
+// Resolves `path` and stats the result (following links). `rc` is 0 with `st` filled,
+// or the Windows error for a missing or unreachable file.
+WinError ResolveAndStat(std::string_view path, ResolvedPath& resolved, struct stat& st) {
+    if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    if (stat(resolved.host.c_str(), &st) != 0) {
+        return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(resolved.host) : ErrnoToWinError(errno);
+    }
+    return kErrorSuccess;
+}
+
+std::uint32_t AttributesOf(const std::string& hostPath, const struct stat& st, bool isDriveRoot) {
+    std::uint32_t attrs = 0;
+    if (S_ISDIR(st.st_mode)) {
+        attrs |= kAttrDirectory;
+    } else {
+        attrs |= kAttrArchive;
+    }
+    if (IsReadOnlyMode(st)) attrs |= kAttrReadOnly;
+    if (!isDriveRoot && detail::HostBaseName(hostPath).starts_with('.')) attrs |= kAttrHidden;
+    return attrs;
+}
+
+// Writes all of `data` to `fd`.
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Checks that `resolved` may be written as a file: 5 for a directory or a read-only
+// file, 3 when its folder is missing; 0 also when it does not exist yet.
+WinError CheckWritableTarget(const ResolvedPath& resolved) {
+    struct stat st;
+    if (stat(resolved.host.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode) || IsReadOnlyMode(st)) return kErrorAccessDenied;
+        return kErrorSuccess;
+    }
+    if (MissingPathError(resolved.host) == kErrorPathNotFound) return kErrorPathNotFound;
+    return kErrorSuccess;
+}
+
+WinError WriteOpen(std::string_view path, std::string_view contents, int flags) {
+    ResolvedPath resolved;
+    if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    if (WinError rc = CheckWritableTarget(resolved); rc != kErrorSuccess) return rc;
+    int fd = open(resolved.host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
+    if (fd < 0) return ErrnoToWinError(errno);
+    bool ok = WriteAll(fd, contents.data(), contents.size());
+    int err = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    return ok ? kErrorSuccess : ErrnoToWinError(err);
+}
+
+}  // namespace
+
+WinError GetFileAttributesW(std::string_view path, std::uint32_t& attributes) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
+    attributes = AttributesOf(resolved.host, st, resolved.isDriveRoot);
+    return kErrorSuccess;
+}
+
+bool PathExists(std::string_view path) {
+    std::uint32_t attrs = 0;
+    return GetFileAttributesW(path, attrs) == kErrorSuccess;
+}
+
+bool FileExists(std::string_view path) {
+    std::uint32_t attrs = 0;
+    return GetFileAttributesW(path, attrs) == kErrorSuccess && !(attrs & kAttrDirectory);
+}
+
+bool DirectoryExists(std::string_view path) {
+    std::uint32_t attrs = 0;
+    return GetFileAttributesW(path, attrs) == kErrorSuccess && (attrs & kAttrDirectory);
+}
+
+WinError SetReadOnly(std::string_view path, bool readOnly) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
+    mode_t mode = st.st_mode & 07777;
+    // Read-only clears every write bit (so the file is read-only for everyone, as on
+    // Windows); clearing it gives the owner write access back.
+    mode = readOnly ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
+    if (chmod(resolved.host.c_str(), mode) != 0) return ErrnoToWinError(errno);
+    return kErrorSuccess;
+}
+
+WinError CopyFileW(std::string_view source, std::string_view target, bool failIfExists) {
+    ResolvedPath src, dst;
+    struct stat srcSt;
+    if (WinError rc = ResolveAndStat(source, src, srcSt); rc != kErrorSuccess) return rc;
+    if (S_ISDIR(srcSt.st_mode)) return kErrorAccessDenied;
+    if (WinError rc = ResolvePath(target, dst); rc != kErrorSuccess) return rc;
+
+    struct stat dstSt;
+    if (stat(dst.host.c_str(), &dstSt) == 0) {
+        if (failIfExists) return kErrorFileExists;
+        if (S_ISDIR(dstSt.st_mode) || IsReadOnlyMode(dstSt)) return kErrorAccessDenied;
+        if (dstSt.st_dev == srcSt.st_dev && dstSt.st_ino == srcSt.st_ino) return kErrorSharingViolation;
+    } else if (MissingPathError(dst.host) == kErrorPathNotFound) {
+        return kErrorPathNotFound;
+    }
+
+    int in = open(src.host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return ErrnoToWinError(errno);
+    // The copy is written beside the target and renamed over it, so the target is
+    // either the old file or the complete new one, never a partial copy.
+    std::string temp = detail::JoinHost(detail::HostParent(dst.host), ".morvan-copy-XXXXXX");
+    int out = mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0) {
+        int err = errno;
+        close(in);
+        return ErrnoToWinError(err);
+    }
+    WinError result = kErrorSuccess;
+    char buffer[65536];
+    while (true) {
+        ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            result = ErrnoToWinError(errno);
+            break;
+        }
+        if (n == 0) break;
+        if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
+            result = ErrnoToWinError(errno);
+            break;
+        }
+    }
+    close(in);
+    if (result == kErrorSuccess) {
+        const struct timespec times[2] = {srcSt.st_atim, srcSt.st_mtim};
+        if (fchmod(out, srcSt.st_mode & 0777) != 0 || futimens(out, times) != 0) result = ErrnoToWinError(errno);
+    }
+    if (close(out) != 0 && result == kErrorSuccess) result = ErrnoToWinError(errno);
+    if (result == kErrorSuccess && rename(temp.c_str(), dst.host.c_str()) != 0) result = ErrnoToWinError(errno);
+    if (result != kErrorSuccess) unlink(temp.c_str());
+    return result;
+}
+
+WinError DeleteFileW(std::string_view path) {
+    ResolvedPath resolved;
+    if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    struct stat st;
+    if (lstat(resolved.host.c_str(), &st) != 0) return MissingPathError(resolved.host);
+    if (S_ISDIR(st.st_mode)) return kErrorAccessDenied;
+    if (!S_ISLNK(st.st_mode) && IsReadOnlyMode(st)) return kErrorAccessDenied;
+    if (unlink(resolved.host.c_str()) != 0) return ErrnoToWinError(errno);
+    return kErrorSuccess;
+}
+
+WinError CreateDirectoryW(std::string_view path) {
+    ResolvedPath resolved;
+    if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    if (resolved.isDriveRoot) return kErrorAlreadyExists;
+    if (mkdir(resolved.host.c_str(), 0777) != 0) {
+        if (errno == EEXIST) return kErrorAlreadyExists;
+        if (errno == ENOENT || errno == ENOTDIR) return kErrorPathNotFound;
+        return ErrnoToWinError(errno);
+    }
+    return kErrorSuccess;
+}
+
+WinError CreateDirectoryTree(std::string_view path) {
+    ResolvedPath resolved;
+    if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    // The resolved host path already holds the existing folders under their host
+    // names; create what is missing from the top down.
+    const std::string& host = resolved.host;
+    for (std::size_t pos = 1; pos <= host.size(); ++pos) {
+        if (pos != host.size() && host[pos] != '/') continue;
+        std::string prefix = host.substr(0, pos);
+        struct stat st;
+        if (stat(prefix.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) return pos == host.size() ? kErrorAlreadyExists : kErrorPathNotFound;
+            continue;
+        }
+        if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return ErrnoToWinError(errno);
+    }
+    return kErrorSuccess;
+}
+
+WinError RemoveDirectoryW(std::string_view path) {
+    ResolvedPath resolved;
+    if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    struct stat st;
+    if (lstat(resolved.host.c_str(), &st) != 0) return MissingPathError(resolved.host);
+    if (!S_ISDIR(st.st_mode)) return kErrorDirectory;
+    if (rmdir(resolved.host.c_str()) != 0) {
+        if (errno == ENOTEMPTY || errno == EEXIST) return kErrorDirNotEmpty;
+        return ErrnoToWinError(errno);
+    }
+    return kErrorSuccess;
+}
+
+WinError MoveFileW(std::string_view source, std::string_view target) {
+    ResolvedPath src, dst;
+    struct stat srcSt;
+    if (WinError rc = ResolveAndStat(source, src, srcSt); rc != kErrorSuccess) return rc;
+    if (WinError rc = ResolvePath(target, dst); rc != kErrorSuccess) return rc;
+    std::string dstHost = dst.host;
+    if (dstHost == src.host) {
+        // A rename that only changes case: the target resolved to the source itself;
+        // rename to the name as written.
+        std::string last = dst.windows.substr(FindLastCharDbcs(dst.windows, '\\') + 1);
+        std::string utf8;
+        if (!Cp932ToUtf8(last, utf8)) return kErrorInvalidName;
+        dstHost = detail::JoinHost(detail::HostParent(src.host), utf8);
+        if (dstHost == src.host) return kErrorSuccess;
+    }
+    struct stat dstSt;
+    if (stat(dstHost.c_str(), &dstSt) == 0) {
+        if (S_ISDIR(dstSt.st_mode) || S_ISDIR(srcSt.st_mode)) return kErrorAlreadyExists;
+        if (IsReadOnlyMode(dstSt)) return kErrorAccessDenied;
+    } else if (MissingPathError(dstHost) == kErrorPathNotFound) {
+        return kErrorPathNotFound;
+    }
+    if (rename(src.host.c_str(), dstHost.c_str()) == 0) return kErrorSuccess;
+    if (errno != EXDEV) return ErrnoToWinError(errno);
+    // Across file systems (another drive): a file is copied and the source deleted.
+    if (S_ISDIR(srcSt.st_mode)) return kErrorNotSameDevice;
+    if (WinError rc = CopyFileW(source, target, false); rc != kErrorSuccess) return rc;
+    if (unlink(src.host.c_str()) != 0) return ErrnoToWinError(errno);
+    return kErrorSuccess;
+}
+
+WinError GetModificationDate(std::string_view path, std::string& yyyymmdd) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
+    struct tm local;
+    time_t t = st.st_mtim.tv_sec;
+    if (!localtime_r(&t, &local)) return kErrorInvalidData;
+    char buf[16];
+    std::strftime(buf, sizeof buf, "%Y%m%d", &local);
+    yyyymmdd = buf;
+    return kErrorSuccess;
+}
+
+WinError SetModificationTime(std::string_view path, std::int64_t unixSeconds) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(unixSeconds), 0}};
+    if (utimensat(AT_FDCWD, resolved.host.c_str(), times, 0) != 0) return ErrnoToWinError(errno);
+    return kErrorSuccess;
+}
+
+WinError OpenOrCreateProbe(std::string_view path) {
+    ResolvedPath resolved;
+    if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    struct stat st;
+    bool exists = stat(resolved.host.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return kErrorAccessDenied;
+    if (!exists) {
+        // Creating the file needs a writable medium. A folder without its owner write
+        // bit stands for a write-protected disk; checked by hand since root could
+        // create the file anyway.
+        struct stat dirSt;
+        std::string parent = detail::HostParent(resolved.host);
+        if (stat(parent.c_str(), &dirSt) != 0 || !S_ISDIR(dirSt.st_mode)) return kErrorPathNotFound;
+        if (IsReadOnlyMode(dirSt)) return kErrorWriteProtect;
+    }
+    int fd = open(resolved.host.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        switch (errno) {
+            case EROFS:
+            case EACCES:
+            case EPERM: return kErrorWriteProtect;
+            case ENOENT:
+            case ENOTDIR: return kErrorPathNotFound;
+            case ENOMEDIUM:
+            case ENXIO:
+            case ENODEV: return kErrorNotReady;
+            default: return kErrorGenFailure;
+        }
+    }
+    close(fd);
+    return kErrorSuccess;
+}
+
+WinError ReadFileBytes(std::string_view path, std::string& contents) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
+    if (S_ISDIR(st.st_mode)) return kErrorAccessDenied;
+    int fd = open(resolved.host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ErrnoToWinError(errno);
+    contents.clear();
+    char buffer[65536];
+    WinError result = kErrorSuccess;
+    while (true) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            result = ErrnoToWinError(errno);
+            break;
+        }
+        if (n == 0) break;
+        contents.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return result;
+}
+
+WinError WriteFileBytes(std::string_view path, std::string_view contents) {
+    return WriteOpen(path, contents, O_TRUNC);
+}
+
+WinError AppendFileBytes(std::string_view path, std::string_view contents) {
+    return WriteOpen(path, contents, O_APPEND);
+}
+
+WinError GetFileSizeW(std::string_view path, std::uint64_t& size) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
+    size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+    return kErrorSuccess;
+}
+
+}  // namespace platform

@@ -1,0 +1,429 @@
+// Child processes started as CreateProcess starts them.
+//
+// The program is found by the Windows search rules over Windows paths, then started
+// with posix_spawn: argv is the command line split by the C runtime's rules (as the
+// child's runtime would split it on Windows) and converted to UTF-8, and the exact line
+// travels in MORVAN_CMDLINE so a child of ours can read it back byte for byte.
+#include "platform/Process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "HostPath.h"
+#include "platform/Cp932.h"
+#include "platform/Prefix.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+constexpr const char* kCmdLineVariable = "MORVAN_CMDLINE";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The exit status as Windows reports it: the low byte read as signed, so exit(-1)
+// gives -1. A child killed by a signal reads as a shell reports it (128 + signal),
+// folded the same way.
+std::int32_t ExitCodeOf(int status) {
+    if (WIFEXITED(status)) return static_cast<std::int8_t>(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return static_cast<std::int8_t>(128 + WTERMSIG(status));
+    return -1;
+}
+
+bool HasFolder(std::string_view name) {
+    return FindCharDbcs(name, '\\') != std::string_view::npos || FindCharDbcs(name, '/') != std::string_view::npos ||
+           FindCharDbcs(name, ':') != std::string_view::npos;
+}
+
+bool HasExtension(std::string_view name) {
+    std::size_t delim = FindLastPathDelimiter(name);
+    std::size_t dot = FindLastCharDbcs(name, '.');
+    return dot != std::string_view::npos && (delim == std::string_view::npos || dot > delim);
+}
+
+// True when `windowsPath` names an existing plain file.
+bool IsFileAt(const std::string& windowsPath) {
+    std::string host;
+    struct stat st;
+    return ToHostPath(windowsPath, host) == kErrorSuccess && stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string JoinWindows(const std::string& dir, std::string_view name) {
+    if (!dir.empty() && (dir.back() == '\\' || dir.back() == ':') &&
+        FindLastPathDelimiter(dir) == dir.size() - 1) {
+        return dir + std::string(name);
+    }
+    return dir + "\\" + std::string(name);
+}
+
+// Candidates for `name` in one folder: NAME.EXE first when there is no extension, then
+// the name itself (host programs of the PATH folders have no extension).
+bool TryFolder(const std::string& dir, std::string_view name, std::string& found) {
+    std::vector<std::string> names;
+    if (!HasExtension(name)) names.push_back(std::string(name) + ".EXE");
+    names.emplace_back(name);
+    for (const auto& n : names) {
+        std::string candidate = dir.empty() ? n : JoinWindows(dir, n);
+        if (IsFileAt(candidate)) {
+            found = FullWindowsPath(candidate);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ProgramName(const ProcessStart& start) {
+    if (!start.applicationName.empty()) return start.applicationName;
+    std::vector<std::string> tokens = SplitCommandLine(start.commandLine);
+    return tokens.empty() ? std::string() : tokens[0];
+}
+
+// Reads the first bytes of a host file to tell a program the host can run (an ELF
+// image or a "#!" script) from anything else.
+bool LooksRunnable(const std::string& host) {
+    int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    unsigned char head[4] = {};
+    ssize_t n = read(fd, head, sizeof head);
+    close(fd);
+    if (n >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F') return true;
+    return n >= 2 && head[0] == '#' && head[1] == '!';
+}
+
+WinError SpawnErrorToWin(int err) {
+    switch (err) {
+        case ENOENT: return kErrorFileNotFound;
+        case ENOTDIR: return kErrorPathNotFound;
+        case EACCES:
+        case EPERM: return kErrorAccessDenied;
+        case ENOEXEC:
+        case ELIBBAD: return kErrorBadExeFormat;
+        default: return detail::ErrnoToWinError(err);
+    }
+}
+
+}  // namespace
+
+// ---- command lines ----
+
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+    std::vector<std::string> args;
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    // Blanks, quotes and backslashes are ASCII below the trail-byte range except "\"
+    // (0x5C), so the walk steps over double-byte characters whole.
+    auto copyChar = [&](std::string& out) {
+        std::size_t len = CharLength(line, i);
+        out.append(line.substr(i, len));
+        i += len;
+    };
+
+    while (i < n && IsBlank(line[i])) ++i;
+    if (i >= n) return args;
+
+    // The program name: quotes group, backslashes are literal.
+    {
+        std::string arg;
+        bool quoted = false;
+        while (i < n && (quoted || !IsBlank(line[i]))) {
+            if (line[i] == '"') {
+                quoted = !quoted;
+                ++i;
+            } else {
+                copyChar(arg);
+            }
+        }
+        args.push_back(std::move(arg));
+    }
+
+    while (true) {
+        while (i < n && IsBlank(line[i])) ++i;
+        if (i >= n) break;
+        std::string arg;
+        bool quoted = false;
+        while (i < n && (quoted || !IsBlank(line[i]))) {
+            if (line[i] == '\\') {
+                std::size_t count = 0;
+                while (i < n && line[i] == '\\') {
+                    ++count;
+                    ++i;
+                }
+                if (i < n && line[i] == '"') {
+                    // 2k backslashes + quote: k backslashes and the quote delimits;
+                    // 2k+1: k backslashes and a literal quote.
+                    arg.append(count / 2, '\\');
+                    if (count % 2 == 1) {
+                        arg += '"';
+                        ++i;
+                    }
+                } else {
+                    arg.append(count, '\\');
+                }
+            } else if (line[i] == '"') {
+                if (quoted && i + 1 < n && line[i + 1] == '"') {
+                    arg += '"';  // "" inside quotes is a literal quote
+                    i += 2;
+                } else {
+                    quoted = !quoted;
+                    ++i;
+                }
+            } else {
+                copyChar(arg);
+            }
+        }
+        args.push_back(std::move(arg));
+    }
+    return args;
+}
+
+std::string QuoteArgument(std::string_view argument) {
+    bool needsQuotes = argument.empty();
+    for (char c : argument) {
+        if (IsBlank(c) || c == '"') needsQuotes = true;
+    }
+    if (!needsQuotes) return std::string(argument);
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (std::size_t i = 0; i < argument.size();) {
+        std::size_t len = CharLength(argument, i);
+        char c = argument[i];
+        if (len == 1 && c == '\\') {
+            ++backslashes;
+            out += c;
+        } else if (len == 1 && c == '"') {
+            out.append(backslashes + 1, '\\');  // double the run, escape the quote
+            out += '"';
+            backslashes = 0;
+        } else {
+            out.append(argument.substr(i, len));
+            backslashes = 0;
+        }
+        i += len;
+    }
+    out.append(backslashes, '\\');  // a run before the closing quote is doubled
+    out += '"';
+    return out;
+}
+
+std::string GetCommandLineW(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(Utf8ToCp932Lossy(argv[i] ? argv[i] : ""));
+    // MORVAN_CMDLINE is inherited by every descendant; it is this program's own line
+    // only when it splits into this program's arguments (a grandchild started by other
+    // means still sees its parent's line).
+    if (const char* env = std::getenv(kCmdLineVariable)) {
+        std::vector<std::string> split = SplitCommandLine(env);
+        if (split.size() == args.size() && std::equal(split.begin() + (split.empty() ? 0 : 1), split.end(),
+                                                      args.begin() + (args.empty() ? 0 : 1))) {
+            return env;
+        }
+    }
+    std::string line;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i) line += ' ';
+        line += QuoteArgument(args[i]);
+    }
+    return line;
+}
+
+// ---- finding and starting programs ----
+
+WinError FindProgram(const ProcessStart& start, std::string& windowsPath) {
+    std::string name = ProgramName(start);
+    if (name.empty()) return kErrorFileNotFound;
+    if (!IsValidCp932(name)) return kErrorInvalidName;
+    if (HasFolder(name)) {
+        std::string folder;
+        std::size_t delim = FindLastPathDelimiter(name);
+        if (delim != std::string::npos) folder = name.substr(0, delim + 1);
+        if (!folder.empty()) {
+            std::string host;
+            struct stat st;
+            WinError rc = ToHostPath(folder, host);
+            if (rc != kErrorSuccess) return rc;
+            if (stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
+        }
+        return TryFolder("", name, windowsPath) ? kErrorSuccess : kErrorFileNotFound;
+    }
+
+    std::vector<std::string> folders;
+    std::string self = GetModuleFileNameW();
+    if (std::size_t d = FindLastPathDelimiter(self); d != std::string::npos) folders.push_back(self.substr(0, d));
+    folders.push_back(GetCurrentDirectoryW());
+    folders.push_back(GetWindowsDirectoryW() + "\\SYSTEM32");
+    folders.push_back(GetWindowsDirectoryW());
+    // PATH holds host folders; each is reached through its Windows name.
+    if (const char* path = std::getenv("PATH")) {
+        std::string_view rest = path;
+        while (!rest.empty()) {
+            std::size_t colon = rest.find(':');
+            std::string_view dir = rest.substr(0, colon);
+            if (!dir.empty()) folders.push_back(ToWindowsPath(dir));
+            if (colon == std::string_view::npos) break;
+            rest.remove_prefix(colon + 1);
+        }
+    }
+    for (const auto& folder : folders) {
+        if (TryFolder(folder, name, windowsPath)) return kErrorSuccess;
+    }
+    return kErrorFileNotFound;
+}
+
+WinError StartProcess(const ProcessStart& start, ChildProcess& child) {
+    std::string program;
+    if (WinError rc = FindProgram(start, program); rc != kErrorSuccess) return rc;
+    std::string host;
+    if (WinError rc = ToHostPath(program, host); rc != kErrorSuccess) return rc;
+
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) return kErrorFileNotFound;
+    if ((st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) == 0) return kErrorAccessDenied;
+    if (!LooksRunnable(host)) return kErrorBadExeFormat;
+
+    std::string cwdHost;
+    if (!start.currentDirectory.empty()) {
+        if (WinError rc = ToHostPath(start.currentDirectory, cwdHost); rc != kErrorSuccess) return rc;
+        if (stat(cwdHost.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
+    }
+
+    // Windows uses the application name as the command line when none is given.
+    const std::string& commandLine = start.commandLine.empty() ? start.applicationName : start.commandLine;
+    std::vector<std::string> args;
+    for (const auto& arg : SplitCommandLine(commandLine)) {
+        std::string utf8;
+        if (!Cp932ToUtf8(arg, utf8)) return kErrorInvalidName;
+        args.push_back(std::move(utf8));
+    }
+    if (args.empty()) args.push_back(host);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStore;
+    std::string prefixEntry = std::string(kCmdLineVariable) + "=";
+    for (char** e = environ; e && *e; ++e) {
+        if (std::strncmp(*e, prefixEntry.c_str(), prefixEntry.size()) != 0) envStore.emplace_back(*e);
+    }
+    envStore.push_back(prefixEntry + commandLine);
+    std::vector<char*> envp;
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attr);
+    // Only the standard streams pass to the child: descriptors the caller opened
+    // without close-on-exec (hive locks, pipes) must not leak into it.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    if (!cwdHost.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwdHost.c_str());
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    if (start.detached) {
+        flags |= POSIX_SPAWN_SETSID;
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
+    posix_spawnattr_setflags(&attr, flags);
+
+    pid_t pid = -1;
+    int err = posix_spawn(&pid, host.c_str(), &actions, &attr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (err != 0) return SpawnErrorToWin(err);
+
+    child = ChildProcess();
+    child.pid_ = pid;
+    child.ended_ = false;
+    child.exitCode_ = static_cast<std::int32_t>(kStillActive);
+    return kErrorSuccess;
+}
+
+// ---- ChildProcess ----
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : pid_(other.pid_), ended_(other.ended_), exitCode_(other.exitCode_) {
+    other.pid_ = -1;
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        pid_ = other.pid_;
+        ended_ = other.ended_;
+        exitCode_ = other.exitCode_;
+        other.pid_ = -1;
+    }
+    return *this;
+}
+
+ChildProcess::~ChildProcess() = default;
+
+std::int32_t ChildProcess::Wait() {
+    if (pid_ <= 0) return -1;
+    if (ended_) return exitCode_;
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0) {
+        if (errno != EINTR) {
+            ended_ = true;
+            exitCode_ = -1;
+            return exitCode_;
+        }
+    }
+    ended_ = true;
+    exitCode_ = ExitCodeOf(status);
+    return exitCode_;
+}
+
+bool ChildProcess::WaitFor(int milliseconds, std::int32_t& code) {
+    if (pid_ <= 0) {
+        code = -1;
+        return true;
+    }
+    if (ended_) {
+        code = exitCode_;
+        return true;
+    }
+    // A pidfd becomes readable when the child ends, so the wait needs no polling loop.
+    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    if (pidfd >= 0) {
+        pollfd p{pidfd, POLLIN, 0};
+        int rc;
+        do {
+            rc = poll(&p, 1, milliseconds < 0 ? -1 : milliseconds);
+        } while (rc < 0 && errno == EINTR);
+        close(pidfd);
+    }
+    int status = 0;
+    pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == 0 && pidfd < 0) {
+        // No pidfd (old kernel): poll the child in small steps.
+        for (int waited = 0; r == 0 && waited < milliseconds; waited += 5) {
+            usleep(5000);
+            r = waitpid(pid_, &status, WNOHANG);
+        }
+    }
+    if (r == 0) {
+        code = static_cast<std::int32_t>(kStillActive);
+        return false;
+    }
+    ended_ = true;
+    exitCode_ = r < 0 ? -1 : ExitCodeOf(status);
+    code = exitCode_;
+    return true;
+}
+
+}  // namespace platform
