@@ -26,4 +26,13 @@ extern std::string CurrentPackageName;
 void AbortJob();
 bool JobAborted();
 
+// The pause gate between commands. The executor calls PassCommandGate() on the worker
+// thread before it dispatches each command line. It blocks while the dialog program
+// holds the gate closed (the user is being asked whether to stop the job) and returns
+// false when the job has been aborted meanwhile: the executor then skips the command.
+// Without a gate installed it returns !JobAborted() at once. (CommandGate.cpp)
+using CommandGateFunction = bool (*)();
+void SetCommandGate(CommandGateFunction gate);  // nullptr removes the gate
+bool PassCommandGate();
+
 void ResetJobState();
