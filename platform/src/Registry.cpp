@@ -1,30 +1,911 @@
-// Temporary registry: names only; the hive store follows.
+// The registry, kept as two ".reg" text files in the prefix.
+//
+// Every operation works on the file, never on a copy held in memory: it takes a lock,
+// reads and parses the hive, and a change writes the whole hive to a temporary file and
+// renames it over the old one. The lock is flock() on a separate "<hive>.lock" file
+// (shared for reads, exclusive for changes), because the hive itself is replaced by
+// every save and a lock on it would be lost with the old inode. So two processes that
+// change the same hive at once are serialised and lose nothing, a reader never sees a
+// half-written hive, and a crash leaves either the old or the new file.
+//
+// Both hives and imported files are read by one parser that turns the text into a list
+// of operations (create key, delete key, set value, delete value); loading a hive is
+// applying its operations to an empty tree. Deletions are only allowed in imports.
 #include "platform/Registry.h"
 
-namespace platform {
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "HostPath.h"
+#include "platform/Cp932.h"
+#include "platform/Prefix.h"
+
+namespace platform {
 namespace {
+
 thread_local std::string gLastError;
+
+// ---- the tree ----
+
+struct Value {
+    std::string name;  // code page 932; "" = default value
+    RegType type = RegType::None;
+    std::string data;
+};
+
+struct Key {
+    std::string name;  // code page 932, stored case
+    std::vector<Value> values;
+    std::vector<std::unique_ptr<Key>> children;
+
+    Key* Child(std::string_view n) {
+        for (auto& c : children) {
+            if (EqualsNoCase(c->name, n)) return c.get();
+        }
+        return nullptr;
+    }
+    Key* AddChild(std::string_view n) {
+        if (Key* c = Child(n)) return c;
+        children.push_back(std::make_unique<Key>());
+        children.back()->name = std::string(n);
+        return children.back().get();
+    }
+    Value* FindValue(std::string_view n) {
+        for (auto& v : values) {
+            if (EqualsNoCase(v.name, n)) return &v;
+        }
+        return nullptr;
+    }
+};
+
+using Components = std::vector<std::string>;
+
+// Splits a key path at "\" (a character of its own), dropping empty parts so leading,
+// trailing and doubled separators do not matter.
+Components SplitKeyPath(std::string_view path) {
+    Components parts;
+    std::string cur;
+    for (std::size_t i = 0; i < path.size();) {
+        std::size_t len = CharLength(path, i);
+        if (len == 1 && path[i] == '\\') {
+            if (!cur.empty()) parts.push_back(std::move(cur));
+            cur.clear();
+        } else {
+            cur.append(path.substr(i, len));
+        }
+        i += len;
+    }
+    if (!cur.empty()) parts.push_back(std::move(cur));
+    return parts;
 }
 
-WinError RegOpenKey(RegRoot, std::string_view, RegAccess, RegKey&) { return kErrorFileNotFound; }
-WinError RegCreateKey(RegRoot, std::string_view, RegKey&) { return kErrorAccessDenied; }
-WinError RegCreateSubKey(const RegKey&, std::string_view, RegKey&) { return kErrorAccessDenied; }
-WinError RegQueryString(const RegKey&, std::string_view, std::string&) { return kErrorFileNotFound; }
-bool RegValueExists(const RegKey&, std::string_view) { return false; }
-WinError RegQueryValue(const RegKey&, std::string_view, RegValueInfo&) { return kErrorFileNotFound; }
-WinError RegSetString(const RegKey&, std::string_view, std::string_view) { return kErrorAccessDenied; }
-WinError RegSetValue(const RegKey&, const RegValueInfo&) { return kErrorAccessDenied; }
-WinError RegDeleteValue(const RegKey&, std::string_view) { return kErrorFileNotFound; }
-WinError RegDeleteTree(RegRoot, std::string_view) { return kErrorFileNotFound; }
-WinError RegEnumSubKeys(const RegKey&, std::vector<std::string>&) { return kErrorFileNotFound; }
-WinError RegEnumValues(const RegKey&, std::vector<RegValueInfo>&) { return kErrorFileNotFound; }
-WinError RegImportFile(const std::string&) { return kErrorBadRegistryFile; }
-WinError RegExportKey(RegRoot, std::string_view, const std::string&) { return kErrorFileNotFound; }
+Key* FindKey(Key& root, const Components& parts, std::string* storedPath = nullptr) {
+    Key* k = &root;
+    std::string stored;
+    for (const auto& p : parts) {
+        k = k->Child(p);
+        if (!k) return nullptr;
+        if (!stored.empty()) stored += '\\';
+        stored += k->name;
+    }
+    if (storedPath) *storedPath = stored;
+    return k;
+}
+
+Key* CreateKeyPath(Key& root, const Components& parts) {
+    Key* k = &root;
+    for (const auto& p : parts) k = k->AddChild(p);
+    return k;
+}
+
+bool DeleteKeyPath(Key& root, const Components& parts) {
+    if (parts.empty()) return false;
+    Components parentParts(parts.begin(), parts.end() - 1);
+    Key* parent = FindKey(root, parentParts);
+    if (!parent) return false;
+    for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
+        if (EqualsNoCase((*it)->name, parts.back())) {
+            parent->children.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SetValueIn(Key& key, const Value& v) {
+    if (Value* existing = key.FindValue(v.name)) {
+        existing->type = v.type;
+        existing->data = v.data;  // the name keeps its stored case
+    } else {
+        key.values.push_back(v);
+    }
+}
+
+bool DeleteValueIn(Key& key, std::string_view name) {
+    for (auto it = key.values.begin(); it != key.values.end(); ++it) {
+        if (EqualsNoCase(it->name, name)) {
+            key.values.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- text encodings ----
+
+bool IconvConvert(const char* to, const char* from, std::string_view in, std::string& out) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    out.clear();
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    bool ok = true;
+    char buffer[4096];
+    while (left > 0) {
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            ok = false;
+            break;
+        }
+    }
+    iconv_close(cd);
+    return ok;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    std::string scratch;
+    return IconvConvert("UTF-16LE", "UTF-8", s, scratch);
+}
+
+// ---- parsing ----
+
+enum class OpKind { CreateKey, DeleteKey, SetValue, DeleteValue };
+
+struct Op {
+    OpKind kind;
+    RegRoot root;
+    Components path;
+    Value value;  // SetValue; DeleteValue uses only the name
+};
+
+struct ParseError {
+    std::size_t line = 0;
+    std::string what;
+};
+
+class Parser {
+public:
+    Parser(bool allowDeletions, bool unicodeHex) : allowDeletions_(allowDeletions), unicodeHex_(unicodeHex) {}
+
+    // Parses the lines after the header. Fills `ops`; false with `error` on the first
+    // malformed line.
+    bool Parse(const std::vector<std::string>& lines, std::size_t firstLine, std::vector<Op>& ops, ParseError& error) {
+        bool haveKey = false;
+        RegRoot root = RegRoot::CurrentUser;
+        Components path;
+        for (std::size_t i = firstLine; i < lines.size(); ++i) {
+            std::size_t lineNo = i + 1;
+            std::string line = Trim(lines[i]);
+            if (line.empty() || line[0] == ';') continue;
+            if (line[0] == '[') {
+                if (line.back() != ']') return Fail(error, lineNo, "key line without closing \"]\"");
+                std::string inner = line.substr(1, line.size() - 2);
+                bool remove = !inner.empty() && inner[0] == '-';
+                if (remove) {
+                    if (!allowDeletions_) return Fail(error, lineNo, "key deletion is not allowed in a hive");
+                    inner.erase(0, 1);
+                }
+                std::string cp932;
+                if (!Utf8ToCp932(inner, cp932)) return Fail(error, lineNo, "key name not representable in code page 932");
+                Components parts = SplitKeyPath(cp932);
+                if (parts.empty() || !ParseRegRootName(parts[0], root)) {
+                    return Fail(error, lineNo, "unknown root key \"" + (parts.empty() ? std::string() : Cp932ToUtf8Lossy(parts[0])) + "\"");
+                }
+                path.assign(parts.begin() + 1, parts.end());
+                if (remove) {
+                    if (path.empty()) return Fail(error, lineNo, "a root key cannot be deleted");
+                    ops.push_back({OpKind::DeleteKey, root, path, {}});
+                    haveKey = false;  // values after a deleted key have nowhere to go
+                    deletedKey_ = true;
+                } else {
+                    ops.push_back({OpKind::CreateKey, root, path, {}});
+                    haveKey = true;
+                    deletedKey_ = false;
+                }
+                continue;
+            }
+            // A value line; hex lists may continue over lines ending in "\".
+            while (line.back() == '\\' && IsHexValueLine(line) && i + 1 < lines.size()) {
+                line.pop_back();
+                line += Trim(lines[++i]);
+            }
+            if (!haveKey) {
+                return Fail(error, lineNo, deletedKey_ ? "value under a deleted key" : "value line before any key");
+            }
+            Value v;
+            bool remove = false;
+            std::string what;
+            if (!ParseValueLine(line, v, remove, what)) return Fail(error, lineNo, what);
+            if (remove) {
+                if (!allowDeletions_) return Fail(error, lineNo, "value deletion is not allowed in a hive");
+                ops.push_back({OpKind::DeleteValue, root, path, v});
+            } else {
+                ops.push_back({OpKind::SetValue, root, path, v});
+            }
+        }
+        return true;
+    }
+
+private:
+    static bool Fail(ParseError& error, std::size_t line, std::string what) {
+        error.line = line;
+        error.what = std::move(what);
+        return false;
+    }
+
+    static std::string Trim(std::string_view s) {
+        std::size_t b = 0, e = s.size();
+        while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+        while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+        return std::string(s.substr(b, e - b));
+    }
+
+    // True when the data part of a value line (after the name) begins with "hex".
+    static bool IsHexValueLine(const std::string& line) {
+        std::size_t eq = NameEnd(line);
+        if (eq == std::string::npos || eq >= line.size() || line[eq] != '=') return false;
+        return line.compare(eq + 1, 3, "hex") == 0;
+    }
+
+    // Position just after the value name ("@" or a quoted name), or npos.
+    static std::size_t NameEnd(const std::string& line) {
+        if (line.empty()) return std::string::npos;
+        if (line[0] == '@') return 1;
+        if (line[0] != '"') return std::string::npos;
+        for (std::size_t i = 1; i < line.size(); ++i) {
+            if (line[i] == '\\') {
+                ++i;
+            } else if (line[i] == '"') {
+                return i + 1;
+            }
+        }
+        return std::string::npos;
+    }
+
+    // Unescapes a quoted string starting at line[pos] == '"'; `end` gets the position
+    // after the closing quote.
+    static bool ParseQuoted(const std::string& line, std::size_t pos, std::string& out, std::size_t& end) {
+        out.clear();
+        for (std::size_t i = pos + 1; i < line.size(); ++i) {
+            char c = line[i];
+            if (c == '\\') {
+                if (i + 1 >= line.size()) return false;
+                char n = line[++i];
+                if (n == '\\' || n == '"') {
+                    out += n;
+                } else {
+                    return false;
+                }
+            } else if (c == '"') {
+                end = i + 1;
+                return true;
+            } else {
+                out += c;
+            }
+        }
+        return false;
+    }
+
+    bool ParseValueLine(const std::string& line, Value& v, bool& remove, std::string& what) {
+        std::size_t pos;
+        if (line[0] == '@') {
+            v.name.clear();
+            pos = 1;
+        } else if (line[0] == '"') {
+            std::string utf8;
+            if (!ParseQuoted(line, 0, utf8, pos)) return Err(what, "malformed value name");
+            if (!Utf8ToCp932(utf8, v.name)) return Err(what, "value name not representable in code page 932");
+        } else {
+            return Err(what, "expected a key in [] or a value line");
+        }
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+        if (pos >= line.size() || line[pos] != '=') return Err(what, "expected \"=\" after the value name");
+        ++pos;
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+        std::string data = line.substr(pos);
+        if (data == "-") {
+            remove = true;
+            return true;
+        }
+        if (!data.empty() && data[0] == '"') {
+            std::string utf8;
+            std::size_t end;
+            if (!ParseQuoted(data, 0, utf8, end)) return Err(what, "malformed string data (escape only \\\\ and \\\")");
+            if (Trim(data.substr(end)).size() != 0) return Err(what, "text after the closing quote");
+            if (!Utf8ToCp932(utf8, v.data)) return Err(what, "string not representable in code page 932");
+            v.type = RegType::Sz;
+            return true;
+        }
+        if (data.compare(0, 6, "dword:") == 0) {
+            std::string digits = data.substr(6);
+            if (digits.empty() || digits.size() > 8) return Err(what, "dword needs 1 to 8 hex digits");
+            std::uint32_t n = 0;
+            for (char c : digits) {
+                int d = HexDigit(c);
+                if (d < 0) return Err(what, "bad hex digit in dword");
+                n = (n << 4) | static_cast<std::uint32_t>(d);
+            }
+            v.type = RegType::Dword;
+            v.data = {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF), static_cast<char>((n >> 16) & 0xFF),
+                      static_cast<char>((n >> 24) & 0xFF)};
+            return true;
+        }
+        if (data.compare(0, 3, "hex") == 0) return ParseHex(data, v, what);
+        return Err(what, "unknown value data");
+    }
+
+    static int HexDigit(char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    }
+
+    bool ParseHex(const std::string& data, Value& v, std::string& what) {
+        std::size_t pos = 3;
+        std::uint32_t type = static_cast<std::uint32_t>(RegType::Binary);
+        if (pos < data.size() && data[pos] == '(') {
+            std::size_t close = data.find(')', pos);
+            if (close == std::string::npos || close == pos + 1 || close - pos > 9) return Err(what, "malformed hex(type)");
+            type = 0;
+            for (std::size_t i = pos + 1; i < close; ++i) {
+                int d = HexDigit(data[i]);
+                if (d < 0) return Err(what, "malformed hex(type)");
+                type = (type << 4) | static_cast<std::uint32_t>(d);
+            }
+            pos = close + 1;
+        }
+        if (pos >= data.size() || data[pos] != ':') return Err(what, "expected \":\" after hex");
+        ++pos;
+        std::string bytes;
+        std::size_t i = pos;
+        while (i < data.size()) {
+            while (i < data.size() && (data[i] == ' ' || data[i] == '\t')) ++i;
+            if (i >= data.size()) break;
+            if (i + 1 >= data.size()) return Err(what, "incomplete hex byte");
+            int hi = HexDigit(data[i]), lo = HexDigit(data[i + 1]);
+            if (hi < 0 || lo < 0) return Err(what, "bad hex byte");
+            bytes += static_cast<char>(hi * 16 + lo);
+            i += 2;
+            while (i < data.size() && (data[i] == ' ' || data[i] == '\t')) ++i;
+            if (i < data.size()) {
+                if (data[i] != ',') return Err(what, "expected \",\" between hex bytes");
+                ++i;
+            }
+        }
+        v.type = static_cast<RegType>(type);
+        if (v.type == RegType::Sz || v.type == RegType::ExpandSz || v.type == RegType::MultiSz) {
+            return DecodeHexText(bytes, v, what);
+        }
+        v.data = std::move(bytes);
+        return true;
+    }
+
+    // Text given as hex bytes: code page 932 in a REGEDIT4 file, UTF-16LE in a
+    // version 5 file; the terminating NUL(s) are dropped.
+    bool DecodeHexText(const std::string& bytes, Value& v, std::string& what) {
+        std::string text;
+        if (unicodeHex_) {
+            std::string utf8;
+            std::string even = bytes.substr(0, bytes.size() & ~static_cast<std::size_t>(1));
+            if (!IconvConvert("UTF-8", "UTF-16LE", even, utf8)) return Err(what, "bad UTF-16 text in hex data");
+            if (!Utf8ToCp932(utf8, text)) return Err(what, "text not representable in code page 932");
+        } else {
+            text = bytes;
+        }
+        if (v.type == RegType::MultiSz) {
+            while (!text.empty() && text.back() == '\0') text.pop_back();  // list end
+        } else if (std::size_t nul = text.find('\0'); nul != std::string::npos) {
+            text.resize(nul);
+        }
+        v.data = std::move(text);
+        return true;
+    }
+
+    static bool Err(std::string& what, std::string text) {
+        what = std::move(text);
+        return false;
+    }
+
+    bool allowDeletions_;
+    bool unicodeHex_;
+    bool deletedKey_ = false;
+};
+
+constexpr std::string_view kHeader4 = "REGEDIT4";
+constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
+
+// Decodes a .reg file to UTF-8 lines and parses it. `fileLabel` names the file in
+// the error text.
+WinError ParseRegText(const std::string& raw, const std::string& fileLabel, bool allowDeletions,
+                      std::vector<Op>& ops) {
+    std::string text;
+    if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF && static_cast<unsigned char>(raw[1]) == 0xFE) {
+        if (!IconvConvert("UTF-8", "UTF-16LE", std::string_view(raw).substr(2), text)) {
+            gLastError = fileLabel + ":1: bad UTF-16 text";
+            return kErrorBadRegistryFile;
+        }
+    } else if (raw.size() >= 3 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        text = raw.substr(3);
+    } else if (IsValidUtf8(raw)) {
+        text = raw;
+    } else if (!Cp932ToUtf8(raw, text)) {
+        gLastError = fileLabel + ": neither UTF-8 nor code page 932 text";
+        return kErrorBadRegistryFile;
+    }
+    std::vector<std::string> lines = SplitLines(text);
+    std::size_t first = 0;
+    while (first < lines.size() && lines[first].find_first_not_of(" \t") == std::string::npos) ++first;
+    if (first >= lines.size()) {
+        gLastError = fileLabel + ":1: missing header line \"REGEDIT4\"";
+        return kErrorBadRegistryFile;
+    }
+    std::string header = lines[first];
+    while (!header.empty() && (header.back() == ' ' || header.back() == '\t')) header.pop_back();
+    bool v5 = header == kHeader5;
+    if (header != kHeader4 && !v5) {
+        gLastError = fileLabel + ":" + std::to_string(first + 1) + ": expected \"REGEDIT4\" or \"" +
+                     std::string(kHeader5) + "\"";
+        return kErrorBadRegistryFile;
+    }
+    Parser parser(allowDeletions, v5);
+    ParseError error;
+    if (!parser.Parse(lines, first + 1, ops, error)) {
+        gLastError = fileLabel + ":" + std::to_string(error.line) + ": " + error.what;
+        return kErrorBadRegistryFile;
+    }
+    return kErrorSuccess;
+}
+
+void ApplyOps(const std::vector<Op>& ops, RegRoot root, Key& tree) {
+    for (const auto& op : ops) {
+        if (op.root != root) continue;
+        switch (op.kind) {
+            case OpKind::CreateKey: CreateKeyPath(tree, op.path); break;
+            case OpKind::DeleteKey: DeleteKeyPath(tree, op.path); break;
+            case OpKind::SetValue: SetValueIn(*CreateKeyPath(tree, op.path), op.value); break;
+            case OpKind::DeleteValue:
+                if (Key* k = FindKey(tree, op.path)) DeleteValueIn(*k, op.value.name);
+                break;
+        }
+    }
+}
+
+// ---- writing ----
+
+std::string EscapeString(std::string_view utf8) {
+    std::string out;
+    for (char c : utf8) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// "hex(N):" followed by the bytes, wrapped as the Windows editor wraps them.
+void WriteHex(std::string& out, std::size_t column, std::string_view prefix, std::string_view bytes) {
+    out += prefix;
+    column += prefix.size();
+    static const char* digits = "0123456789abcdef";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+        column += 2;
+        if (i + 1 < bytes.size()) {
+            out += ',';
+            ++column;
+            if (column > 76) {
+                out += "\\\n  ";
+                column = 2;
+            }
+        }
+    }
+}
+
+void WriteValue(std::string& out, const Value& v) {
+    std::size_t start = out.size();
+    if (v.name.empty()) {
+        out += "@=";
+    } else {
+        std::string utf8;
+        if (!Cp932ToUtf8(v.name, utf8)) utf8 = Cp932ToUtf8Lossy(v.name);  // names are checked on entry
+        out += '"' + EscapeString(utf8) + "\"=";
+    }
+    std::size_t column = out.size() - start;
+    std::string utf8;
+    bool plainText = v.type == RegType::Sz && Cp932ToUtf8(v.data, utf8) &&
+                     v.data.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+    if (plainText) {
+        out += '"' + EscapeString(utf8) + '"';
+    } else if (v.type == RegType::Dword && v.data.size() == 4) {
+        std::uint32_t n = 0;
+        for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(v.data[static_cast<std::size_t>(i)]);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x", n);
+        out += buf;
+    } else if (v.type == RegType::Binary) {
+        WriteHex(out, column, "hex:", v.data);
+    } else {
+        // Text kept as code page 932 bytes with its terminator(s), the REGEDIT4 way;
+        // also how a string holding line breaks or undecodable bytes is kept intact.
+        std::string bytes = v.data;
+        if (v.type == RegType::Sz || v.type == RegType::ExpandSz) bytes += '\0';
+        if (v.type == RegType::MultiSz) bytes += std::string(bytes.empty() ? 1 : 2, '\0');
+        char prefix[24];
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(v.type));
+        WriteHex(out, column, prefix, bytes);
+    }
+    out += '\n';
+}
+
+// Writes `key` (path `path`, code page 932 with the root name first) and its subtree.
+void WriteKey(std::string& out, const Key& key, const std::string& path, bool writeHeaderAlways) {
+    if (writeHeaderAlways || !key.values.empty() || key.children.empty()) {
+        out += '[' + Cp932ToUtf8Lossy(path) + "]\n";
+        for (const auto& v : key.values) WriteValue(out, v);
+        out += '\n';
+    }
+    for (const auto& c : key.children) WriteKey(out, *c, path + "\\" + c->name, true);
+}
+
+std::string SerializeTree(const Key& node, const std::string& path, bool isRoot) {
+    std::string out = std::string(kHeader4) + "\n\n";
+    if (isRoot) {
+        // The root itself gets a section only when it holds values.
+        if (!node.values.empty()) {
+            out += '[' + path + "]\n";
+            for (const auto& v : node.values) WriteValue(out, v);
+            out += '\n';
+        }
+        for (const auto& c : node.children) WriteKey(out, *c, path + "\\" + c->name, true);
+    } else {
+        WriteKey(out, node, path, true);
+    }
+    return out;
+}
+
+// ---- hive files and locks ----
+
+std::string HivePath(RegRoot root) {
+    return PrefixDir() + (root == RegRoot::LocalMachine ? "/system.reg" : "/user.reg");
+}
+
+class HiveLock {
+public:
+    HiveLock() = default;
+    HiveLock(const HiveLock&) = delete;
+    HiveLock& operator=(const HiveLock&) = delete;
+    ~HiveLock() {
+        if (fd_ >= 0) close(fd_);  // closing releases the lock
+    }
+    // Locks the hive of `root`. For a change the prefix folder is created when
+    // missing; a read of a prefix that does not exist needs no lock (nothing to read).
+    WinError Acquire(RegRoot root, bool exclusive) {
+        if (exclusive && mkdir(PrefixDir().c_str(), 0777) != 0 && errno != EEXIST) {
+            return detail::ErrnoToWinError(errno);
+        }
+        std::string path = HivePath(root) + ".lock";
+        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            if (!exclusive && errno == ENOENT) return kErrorSuccess;
+            return detail::ErrnoToWinError(errno);
+        }
+        while (flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+            if (errno != EINTR) return detail::ErrnoToWinError(errno);
+        }
+        return kErrorSuccess;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+WinError ReadHostFile(const std::string& path, std::string& contents, bool missingIsEmpty) {
+    contents.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (missingIsEmpty && errno == ENOENT) return kErrorSuccess;
+        return errno == ENOENT ? kErrorFileNotFound : detail::ErrnoToWinError(errno);
+    }
+    char buffer[65536];
+    while (true) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        contents.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return kErrorSuccess;
+}
+
+// Writes `contents` to a temporary file beside `path` and renames it over `path`.
+WinError WriteHostFileAtomic(const std::string& path, const std::string& contents) {
+    std::string temp = path + ".tmp-XXXXXX";
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return detail::ErrnoToWinError(errno);
+    const char* p = contents.data();
+    std::size_t left = contents.size();
+    WinError rc = kErrorSuccess;
+    while (left > 0) {
+        ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            rc = detail::ErrnoToWinError(errno);
+            break;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (rc == kErrorSuccess && fchmod(fd, 0644) != 0) rc = detail::ErrnoToWinError(errno);
+    // The data must be on disk before the rename makes it the hive.
+    if (rc == kErrorSuccess && fdatasync(fd) != 0) rc = detail::ErrnoToWinError(errno);
+    if (close(fd) != 0 && rc == kErrorSuccess) rc = detail::ErrnoToWinError(errno);
+    if (rc == kErrorSuccess && rename(temp.c_str(), path.c_str()) != 0) rc = detail::ErrnoToWinError(errno);
+    if (rc != kErrorSuccess) unlink(temp.c_str());
+    return rc;
+}
+
+// Reads and parses a hive; the caller holds its lock.
+WinError LoadHiveLocked(RegRoot root, Key& tree) {
+    std::string path = HivePath(root), raw;
+    if (WinError rc = ReadHostFile(path, raw, true); rc != kErrorSuccess) return rc;
+    if (raw.empty()) return kErrorSuccess;
+    std::vector<Op> ops;
+    if (WinError rc = ParseRegText(raw, path, false, ops); rc != kErrorSuccess) return rc;
+    for (const auto& op : ops) {
+        if (op.root != root) {
+            gLastError = path + ": holds keys of " + RegRootName(op.root);
+            return kErrorBadRegistryFile;
+        }
+    }
+    ApplyOps(ops, root, tree);
+    return kErrorSuccess;
+}
+
+WinError SaveHiveLocked(RegRoot root, const Key& tree) {
+    return WriteHostFileAtomic(HivePath(root), SerializeTree(tree, RegRootName(root), true));
+}
+
+WinError ReadHive(RegRoot root, const std::function<WinError(Key&)>& fn) {
+    HiveLock lock;
+    if (WinError rc = lock.Acquire(root, false); rc != kErrorSuccess) return rc;
+    Key tree;
+    if (WinError rc = LoadHiveLocked(root, tree); rc != kErrorSuccess) return rc;
+    return fn(tree);
+}
+
+// Runs `fn` on the latest hive under the exclusive lock and saves the result when `fn`
+// succeeds and reports a change.
+WinError ChangeHive(RegRoot root, const std::function<WinError(Key&, bool&)>& fn) {
+    HiveLock lock;
+    if (WinError rc = lock.Acquire(root, true); rc != kErrorSuccess) return rc;
+    Key tree;
+    if (WinError rc = LoadHiveLocked(root, tree); rc != kErrorSuccess) return rc;
+    bool changed = false;
+    if (WinError rc = fn(tree, changed); rc != kErrorSuccess) return rc;
+    return changed ? SaveHiveLocked(root, tree) : kErrorSuccess;
+}
+
+bool ValidNames(const Components& parts) {
+    for (const auto& p : parts) {
+        if (!IsValidCp932(p)) return false;
+    }
+    return true;
+}
+
+Key* KeyOf(Key& tree, const RegKey& key) { return FindKey(tree, SplitKeyPath(key.path)); }
+
+}  // namespace
+
+// ---- public operations ----
+
+WinError RegOpenKey(RegRoot root, std::string_view path, RegAccess access, RegKey& key) {
+    Components parts = SplitKeyPath(path);
+    return ReadHive(root, [&](Key& tree) {
+        std::string stored;
+        if (!FindKey(tree, parts, &stored)) return kErrorFileNotFound;
+        key = RegKey{root, stored, access};
+        return kErrorSuccess;
+    });
+}
+
+WinError RegCreateKey(RegRoot root, std::string_view path, RegKey& key) {
+    Components parts = SplitKeyPath(path);
+    if (!ValidNames(parts)) return kErrorInvalidName;
+    return ChangeHive(root, [&](Key& tree, bool& changed) {
+        std::string stored;
+        if (!FindKey(tree, parts, &stored)) {
+            CreateKeyPath(tree, parts);
+            FindKey(tree, parts, &stored);
+            changed = true;
+        }
+        key = RegKey{root, stored, RegAccess::ReadWrite};
+        return kErrorSuccess;
+    });
+}
+
+WinError RegCreateSubKey(const RegKey& key, std::string_view sub, RegKey& subKey) {
+    if (key.access != RegAccess::ReadWrite) return kErrorAccessDenied;
+    Components parent = SplitKeyPath(key.path);
+    Components parts = SplitKeyPath(sub);
+    if (!ValidNames(parts)) return kErrorInvalidName;
+    return ChangeHive(key.root, [&](Key& tree, bool& changed) {
+        Key* k = FindKey(tree, parent);
+        if (!k) return kErrorFileNotFound;  // the open key was deleted meanwhile
+        std::string stored;
+        if (!FindKey(*k, parts)) {
+            CreateKeyPath(*k, parts);
+            changed = true;
+        }
+        Components all = parent;
+        all.insert(all.end(), parts.begin(), parts.end());
+        FindKey(tree, all, &stored);
+        subKey = RegKey{key.root, stored, RegAccess::ReadWrite};
+        return kErrorSuccess;
+    });
+}
+
+WinError RegQueryValue(const RegKey& key, std::string_view name, RegValueInfo& value) {
+    return ReadHive(key.root, [&](Key& tree) {
+        Key* k = KeyOf(tree, key);
+        if (!k) return kErrorFileNotFound;
+        Value* v = k->FindValue(name);
+        if (!v) return kErrorFileNotFound;
+        value = RegValueInfo{v->name, v->type, v->data};
+        return kErrorSuccess;
+    });
+}
+
+WinError RegQueryString(const RegKey& key, std::string_view name, std::string& data) {
+    RegValueInfo v;
+    if (WinError rc = RegQueryValue(key, name, v); rc != kErrorSuccess) return rc;
+    if (v.type != RegType::Sz && v.type != RegType::ExpandSz) return kErrorDatatypeMismatch;
+    data = std::move(v.data);
+    return kErrorSuccess;
+}
+
+bool RegValueExists(const RegKey& key, std::string_view name) {
+    RegValueInfo v;
+    return RegQueryValue(key, name, v) == kErrorSuccess;
+}
+
+WinError RegSetValue(const RegKey& key, const RegValueInfo& value) {
+    if (key.access != RegAccess::ReadWrite) return kErrorAccessDenied;
+    if (!IsValidCp932(value.name)) return kErrorInvalidName;
+    if (value.type == RegType::Dword && value.data.size() != 4) return kErrorInvalidParameter;
+    return ChangeHive(key.root, [&](Key& tree, bool& changed) {
+        Key* k = KeyOf(tree, key);
+        if (!k) return kErrorFileNotFound;
+        SetValueIn(*k, Value{value.name, value.type, value.data});
+        changed = true;
+        return kErrorSuccess;
+    });
+}
+
+WinError RegSetString(const RegKey& key, std::string_view name, std::string_view data) {
+    return RegSetValue(key, RegValueInfo{std::string(name), RegType::Sz, std::string(data)});
+}
+
+WinError RegDeleteValue(const RegKey& key, std::string_view name) {
+    if (key.access != RegAccess::ReadWrite) return kErrorAccessDenied;
+    return ChangeHive(key.root, [&](Key& tree, bool& changed) {
+        Key* k = KeyOf(tree, key);
+        if (!k || !DeleteValueIn(*k, name)) return kErrorFileNotFound;
+        changed = true;
+        return kErrorSuccess;
+    });
+}
+
+WinError RegDeleteTree(RegRoot root, std::string_view path) {
+    Components parts = SplitKeyPath(path);
+    if (parts.empty()) return kErrorAccessDenied;  // a root key cannot be deleted
+    return ChangeHive(root, [&](Key& tree, bool& changed) {
+        if (!DeleteKeyPath(tree, parts)) return kErrorFileNotFound;
+        changed = true;
+        return kErrorSuccess;
+    });
+}
+
+WinError RegEnumSubKeys(const RegKey& key, std::vector<std::string>& names) {
+    return ReadHive(key.root, [&](Key& tree) {
+        Key* k = KeyOf(tree, key);
+        if (!k) return kErrorFileNotFound;
+        names.clear();
+        for (const auto& c : k->children) names.push_back(c->name);
+        return kErrorSuccess;
+    });
+}
+
+WinError RegEnumValues(const RegKey& key, std::vector<RegValueInfo>& values) {
+    return ReadHive(key.root, [&](Key& tree) {
+        Key* k = KeyOf(tree, key);
+        if (!k) return kErrorFileNotFound;
+        values.clear();
+        for (const auto& v : k->values) values.push_back(RegValueInfo{v.name, v.type, v.data});
+        return kErrorSuccess;
+    });
+}
+
+WinError RegImportFile(const std::string& hostFile) {
+    std::string raw;
+    if (WinError rc = ReadHostFile(hostFile, raw, false); rc != kErrorSuccess) return rc;
+    std::vector<Op> ops;
+    if (WinError rc = ParseRegText(raw, hostFile, true, ops); rc != kErrorSuccess) return rc;
+
+    // Both hives are locked (always in the same order) and loaded before anything is
+    // saved, so a broken hive stops the import before any change.
+    const RegRoot roots[2] = {RegRoot::LocalMachine, RegRoot::CurrentUser};
+    HiveLock locks[2];
+    Key trees[2];
+    bool touched[2] = {false, false};
+    for (const auto& op : ops) touched[op.root == RegRoot::LocalMachine ? 0 : 1] = true;
+    for (int i = 0; i < 2; ++i) {
+        if (!touched[i]) continue;
+        if (WinError rc = locks[i].Acquire(roots[i], true); rc != kErrorSuccess) return rc;
+        if (WinError rc = LoadHiveLocked(roots[i], trees[i]); rc != kErrorSuccess) return rc;
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!touched[i]) continue;
+        ApplyOps(ops, roots[i], trees[i]);
+        if (WinError rc = SaveHiveLocked(roots[i], trees[i]); rc != kErrorSuccess) return rc;
+    }
+    return kErrorSuccess;
+}
+
+WinError RegExportKey(RegRoot root, std::string_view path, const std::string& hostFile) {
+    Components parts = SplitKeyPath(path);
+    std::string text;
+    WinError rc = ReadHive(root, [&](Key& tree) {
+        std::string stored;
+        Key* k = FindKey(tree, parts, &stored);
+        if (!k) return kErrorFileNotFound;
+        std::string full = RegRootName(root);
+        text = parts.empty() ? SerializeTree(*k, full, true) : SerializeTree(*k, full + "\\" + stored, false);
+        return kErrorSuccess;
+    });
+    if (rc != kErrorSuccess) return rc;
+    return WriteHostFileAtomic(hostFile, text);
+}
+
 const std::string& LastRegistryError() { return gLastError; }
+
 const char* RegRootName(RegRoot root) {
     return root == RegRoot::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
-bool ParseRegRootName(std::string_view, RegRoot&) { return false; }
+
+bool ParseRegRootName(std::string_view text, RegRoot& root) {
+    if (EqualsNoCase(text, "HKEY_LOCAL_MACHINE") || EqualsNoCase(text, "HKLM")) {
+        root = RegRoot::LocalMachine;
+        return true;
+    }
+    if (EqualsNoCase(text, "HKEY_CURRENT_USER") || EqualsNoCase(text, "HKCU")) {
+        root = RegRoot::CurrentUser;
+        return true;
+    }
+    return false;
+}
 
 }  // namespace platform
