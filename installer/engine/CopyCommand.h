@@ -4,7 +4,19 @@
 #include "installer/engine/CommandResult.h"
 
 // Resolves the source from the medium (or the kept media directory in uninstall
-// mode) where source paths of script commands live.
+// mode) where source paths of script commands live: install mode JoinPath
+// (InstallDiskPath, source); uninstall mode the source's file name in the kept media
+// directory VersionDownRoot\UninstallGroupName\RunMediaNo.
 std::string ResolveMediumSource(const std::string& source);
 
+// `line` is upper-cased and blank-collapsed. The source is the text between the first
+// and second blank, the destination everything after the second blank. The
+// destination is split into directory (ending in "\", created with its parents) and
+// file name; an empty file name takes the source's name. The source is copied to
+// ExtractDir\name with its read-only attribute cleared.
+// A source whose file name holds "*" or "?" stages every matching plain file under
+// its own name (the destination's file name is then not used).
+// Result: 0 with the destination directory; -13 when the line lacks a source or a
+// destination, or the source does not exist / nothing matches, or the staging copy
+// fails (the destination is still returned).
 CommandResult CopyCommand(const std::string& line);

@@ -3,4 +3,8 @@
 #include <string>
 #include "installer/engine/CommandResult.h"
 
+// Everything after the first blank is split at its last "\" (or ":") into the
+// directory and a DOS pattern. Every plain file that matches is copied into
+// ExtractDir (for the backup step) and then deleted. Always 1, with the directory
+// (ending in "\") as destination; no match is not an error.
 CommandResult DeleteCommand(const std::string& line);

@@ -1,6 +1,9 @@
 // The line rules shared by the scan and the executor: reading a script as lines,
 // skipping empty and comment lines, expanding setting references, upper-casing,
 // and comparing keywords by a fixed number of leading characters.
+//
+// Every path built here is kept whole: a script, uninstall-script or marker path is
+// never cut to a fixed length (a cut path would name another file, or none).
 #pragma once
 
 #include <string>
@@ -10,14 +13,19 @@
 enum ScanState { Outside = 0, InSection = 1, InTrueIf = 2, InFalseIf = 3, InReadme = 4 };
 
 // The lines of a script file (any bytes; CR LF, LF or CR end a line). False when the
-// file cannot be read.
+// file cannot be read. Bytes that are not text (NUL, a lead byte at the end of a
+// line, very long lines) are kept as they are: every later step copes with them.
 bool ReadScriptLines(const std::string& path, std::vector<std::string>& lines);
 
 // True for a line that is skipped before anything else: empty, or ";" first.
 bool IsSkippedLine(const std::string& line);
 
+// Expands the setting references of a line that survived IsSkippedLine. A line
+// without "%" is returned unchanged without touching the settings.
+std::string ExpandScriptLine(const std::string& line);
+
 // True when the first `count` characters of `line` equal `keyword` (a shorter line
-// is compared whole).
+// is compared whole). "README" with count 7 therefore matches only the line "README".
 bool KeywordMatches(const std::string& line, const char* keyword, std::size_t count);
 
 // The header every script must begin with: VersionText upper-cased (ASCII) + "/" +
@@ -28,3 +36,15 @@ std::string ScriptHeaderLine();
 std::string InstallScriptPath(const std::string& scriptNo);
 std::string UninstallScriptPath(const std::string& mediaNo, const std::string& scriptNo);
 std::string InstalledMarkerPath(const std::string& scriptNo);  // of the current medium
+
+// The current medium's directory in the store: VersionDownRoot\RevisionName\MediaNo.
+std::string CurrentMediaStoreDir();
+// The uninstall script an install run of `scriptNo` writes: CurrentMediaStoreDir()\INSTnn.DAT.
+std::string UndoScriptPathFor(const std::string& scriptNo);
+// A kept media directory of the chosen group: VersionDownRoot\UninstallGroupName\mm.
+std::string UninstallMediaDir(const std::string& mediaNo);
+// The marker beside an uninstall script: UninstallMediaDir(mm)\INSTnn.DA_.
+std::string UninstallMarkerPath(const std::string& mediaNo, const std::string& scriptNo);
+
+// Two-digit decimal number ("00".."99") as used in script and media names.
+std::string TwoDigits(int n);

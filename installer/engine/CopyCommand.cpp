@@ -1,0 +1,85 @@
+#include "installer/engine/CopyCommand.h"
+
+#include <vector>
+
+#include "installer/engine/JobState.h"
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/Messages.h"
+#include "installer/env/StringRoutines.h"
+#include "installer/util/PatternFiles.h"
+#include "installer/util/TreeOps.h"
+#include "platform/FileSearch.h"
+#include "platform/Files.h"
+
+std::string ResolveMediumSource(const std::string& source) {
+    std::string path = source;
+    if (UninstallMode) {
+        // A kept uninstall script names its saved files by their bare names; they
+        // all lie in the script's own media directory.
+        VersionDownPath(UninstallGroupName, RunMediaNo, path);
+    } else {
+        JoinPath(InstallDiskPath, path);
+    }
+    return path;
+}
+
+namespace {
+
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+
+// Stages every plain file of the source pattern under its own name.
+int StageMatchingFiles(const std::string& resolved) {
+    std::string dir, pattern;
+    SplitPath(resolved, dir, pattern);
+    std::vector<platform::FindEntry> found;
+    if (platform::FindFiles(resolved, platform::FindSelection::PlainFiles, found) != 0) {
+        return kCodeBrokenContent;
+    }
+    CopyMatchingFiles(dir, ExtractDir + "\\", pattern);
+    for (const auto& entry : found) {
+        std::string staged = ExtractDir + "\\" + entry.name;
+        if (!platform::FileExists(staged)) return kCodeBrokenContent;
+        platform::ClearReadOnly(staged);
+    }
+    return 0;
+}
+
+}  // namespace
+
+CommandResult CopyCommand(const std::string& line) {
+    CommandResult result;
+    std::size_t first = line.find(' ');
+    std::size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
+    if (second == std::string::npos || second == first + 1 || second + 1 >= line.size()) {
+        // Without both fields the file would land wherever the current directory is.
+        result.code = kCodeBrokenContent;
+        return result;
+    }
+    std::string source = line.substr(first + 1, second - first - 1);
+    std::string destination = line.substr(second + 1);
+    std::string resolved = ResolveMediumSource(source);
+
+    std::string dir, name;
+    SplitPath(destination, dir, name);
+    if (!dir.empty()) platform::CreateDirectoryTree(dir);
+    result.destination = dir;
+
+    std::string sourceDir, sourceName;
+    SplitPath(resolved, sourceDir, sourceName);
+    if (HasWildcard(sourceName)) {
+        result.code = StageMatchingFiles(resolved);
+        return result;
+    }
+    if (name.empty()) name = sourceName;
+
+    // CopyTree treats a missing source as an empty tree and succeeds; a C command
+    // whose file is not there has failed, so the source is tested first.
+    std::string staged = ExtractDir + "\\" + name;
+    if (!platform::FileExists(resolved) || !CopyTree(resolved, staged)) {
+        result.code = kCodeBrokenContent;
+        return result;
+    }
+    platform::ClearReadOnly(staged);
+    result.code = 0;
+    return result;
+}

@@ -1,0 +1,22 @@
+#include "installer/engine/DeleteCommand.h"
+
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/StringRoutines.h"
+#include "installer/util/PatternFiles.h"
+
+CommandResult DeleteCommand(const std::string& line) {
+    CommandResult result;
+    std::size_t blank = line.find(' ');
+    std::string target = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    std::string dir, pattern;
+    SplitPath(target, dir, pattern);
+    result.destination = dir;
+    if (!pattern.empty()) {
+        // Staged first, so that the backup step of an uninstallable entry can keep
+        // the files this command removes.
+        CopyMatchingFiles(dir, ExtractDir + "\\", pattern);
+        DeleteMatchingFiles(dir, pattern);
+    }
+    result.code = 1;
+    return result;
+}

@@ -1,0 +1,73 @@
+#include "installer/engine/ScriptLines.h"
+
+#include <cstring>
+
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/VersionRecords.h"
+#include "platform/Cp932.h"
+#include "platform/Files.h"
+
+bool ReadScriptLines(const std::string& path, std::vector<std::string>& lines) {
+    lines.clear();
+    std::string contents;
+    if (platform::ReadFileBytes(path, contents) != 0) return false;
+    lines = platform::SplitLines(contents);
+    return true;
+}
+
+bool IsSkippedLine(const std::string& line) { return line.empty() || line[0] == ';'; }
+
+std::string ExpandScriptLine(const std::string& line) {
+    // "%" (0x25) is never the trail byte of a double-byte character, so a plain
+    // search is exact. Lines without a reference skip the settings altogether: the
+    // scan reads every line of a hundred scripts, and a settings read per line would
+    // dominate it.
+    if (line.find('%') == std::string::npos) return line;
+    return ExpandSettingRefs(line);
+}
+
+bool KeywordMatches(const std::string& line, const char* keyword, std::size_t count) {
+    // The keyword's own end counts as a character: comparing "README" over 7
+    // characters asks for the line to end right after the word.
+    std::size_t keywordLength = std::strlen(keyword);
+    std::string_view wanted(keyword, keywordLength < count ? keywordLength : count);
+    std::string_view head(line.data(), line.size() < count ? line.size() : count);
+    return head == wanted;
+}
+
+std::string ScriptHeaderLine() {
+    return platform::UpperCaseAscii(CurrentMedia.VersionText) + "/" + CurrentMedia.RevisionId;
+}
+
+std::string TwoDigits(int n) {
+    char text[3] = {static_cast<char>('0' + (n / 10) % 10), static_cast<char>('0' + n % 10), 0};
+    return text;
+}
+
+std::string InstallScriptPath(const std::string& scriptNo) {
+    return InstallDiskPath + "\\INST" + scriptNo + ".DAT";
+}
+
+std::string UninstallMediaDir(const std::string& mediaNo) {
+    return VersionDownRoot + "\\" + UninstallGroupName + "\\" + mediaNo;
+}
+
+std::string UninstallScriptPath(const std::string& mediaNo, const std::string& scriptNo) {
+    return UninstallMediaDir(mediaNo) + "\\INST" + scriptNo + ".DAT";
+}
+
+std::string UninstallMarkerPath(const std::string& mediaNo, const std::string& scriptNo) {
+    return UninstallMediaDir(mediaNo) + "\\INST" + scriptNo + ".DA_";
+}
+
+std::string CurrentMediaStoreDir() {
+    return VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\" + CurrentMedia.MediaNo;
+}
+
+std::string UndoScriptPathFor(const std::string& scriptNo) {
+    return CurrentMediaStoreDir() + "\\INST" + scriptNo + ".DAT";
+}
+
+std::string InstalledMarkerPath(const std::string& scriptNo) {
+    return CurrentMediaStoreDir() + "\\INST" + scriptNo + ".DA_";
+}

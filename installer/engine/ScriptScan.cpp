@@ -1,0 +1,246 @@
+#include "installer/engine/ScriptScan.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "installer/engine/Conditions.h"
+#include "installer/engine/ScriptLines.h"
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/Messages.h"
+#include "installer/env/ScriptTable.h"
+#include "platform/Cp932.h"
+#include "platform/Files.h"
+
+namespace {
+
+ScanReport lastReport;
+
+// Where a script is read from and where its entry's fields go.
+struct Candidate {
+    std::string path;
+    std::string scriptNo;
+    std::string mediaNo;
+};
+
+enum class FileOutcome { Done, StopScan };
+
+// The title of a section line: the text after its first ",", or the whole line,
+// at most 40 bytes and never ending inside a double-byte character.
+std::string SectionTitle(const std::string& written) {
+    std::size_t comma = platform::FindCharDbcs(written, ',');
+    std::string title = comma == std::string::npos ? written : written.substr(comma + 1);
+    return platform::CutToBytes(title, 40);
+}
+
+void CountCommand(ScriptEntry& entry) {
+    if (entry.CommandCount < std::numeric_limits<std::uint16_t>::max()) ++entry.CommandCount;
+}
+
+// Reads one script into `entry` under the scan's line rules.
+FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, ScannedScript& note,
+                          std::string& readme) {
+    std::vector<std::string> lines;
+    if (!ReadScriptLines(candidate.path, lines)) {
+        note.note = ScriptScanNote::Unreadable;
+        return FileOutcome::Done;
+    }
+    const std::string header = ScriptHeaderLine();
+    bool headerFound = false;
+    ScanState state = Outside;
+    note.note = ScriptScanNote::HeaderMismatch;
+
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& raw = lines[i];
+        if (IsSkippedLine(raw)) continue;
+        std::string written = ExpandScriptLine(raw);
+        std::string line = platform::UpperCase(written);
+
+        if (!headerFound) {
+            if (line != header) break;
+            headerFound = true;
+            note.note = ScriptScanNote::NoCountedCommands;
+            continue;
+        }
+        char first = line.empty() ? '\0' : line[0];
+        switch (state) {
+            case Outside:
+                if (KeywordMatches(line, "INST,", 5)) {
+                    state = InSection;
+                    entry.Title = SectionTitle(written);
+                } else if (!UninstallMode && KeywordMatches(line, "UNINST,", 7)) {
+                    state = InSection;
+                    entry.Status = kScriptUninstallable;
+                    entry.Title = SectionTitle(written);
+                } else if (UninstallMode && first == 'U') {
+                    state = InSection;
+                    entry.Title = SectionTitle(written);
+                } else if (KeywordMatches(line, "README", 7)) {
+                    state = InReadme;
+                }
+                break;
+            case InSection:
+                if (KeywordMatches(line, "IF ", 3)) {
+                    state = static_cast<ScanState>(EvaluateCondition(line));
+                } else if (first == 'I') {
+                    if (KeywordMatches(line, "INSTEND", 7)) state = Outside;
+                } else {
+                    int check = CheckScriptCommand(line);
+                    if (check == 0) CountCommand(entry);
+                    if (check == kCodeWildcardArchive) {
+                        lastReport.problems.push_back(
+                            {check, candidate.path, static_cast<int>(i) + 1, written});
+                        return FileOutcome::StopScan;
+                    }
+                }
+                break;
+            case InTrueIf:
+                if (first == 'E') {
+                    if (KeywordMatches(line, "END", 3)) state = InSection;
+                } else {
+                    int check = CheckScriptCommand(line);
+                    if (check == 0) CountCommand(entry);
+                    if (check == kCodeWildcardArchive) {
+                        lastReport.problems.push_back(
+                            {check, candidate.path, static_cast<int>(i) + 1, written});
+                    }
+                }
+                break;
+            case InFalseIf:
+                if (KeywordMatches(line, "END", 3)) state = InSection;
+                break;
+            case InReadme:
+                if (KeywordMatches(line, "READMEEND", 9)) {
+                    state = Outside;
+                } else if (first != 'R') {
+                    readme += written;
+                    readme += "\r\n";
+                }
+                break;
+        }
+    }
+    if (entry.CommandCount > 0) note.note = ScriptScanNote::Counted;
+    return FileOutcome::Done;
+}
+
+// The candidates in probing order, found lazily so that a full table stops probing.
+class CandidateProbe {
+public:
+    bool Next(Candidate& out) {
+        while (media_ < 100) {
+            if (UninstallMode && script_ == 0 && !mediaChecked_) {
+                // A whole media directory that is missing spares its 100 probes.
+                mediaChecked_ = true;
+                if (!platform::DirectoryExists(UninstallMediaDir(TwoDigits(media_)))) {
+                    AdvanceMedia();
+                    continue;
+                }
+            }
+            int mm = media_;
+            int nn = script_;
+            if (++script_ == 100) AdvanceMedia();
+            Candidate c;
+            c.scriptNo = TwoDigits(nn);
+            if (UninstallMode) {
+                c.mediaNo = TwoDigits(mm);
+                c.path = UninstallScriptPath(c.mediaNo, c.scriptNo);
+            } else {
+                c.path = InstallScriptPath(c.scriptNo);
+            }
+            if (platform::FileExists(c.path)) {
+                out = c;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    void AdvanceMedia() {
+        script_ = 0;
+        mediaChecked_ = false;
+        // Install mode reads one directory: a single pass over the script numbers.
+        media_ = UninstallMode ? media_ + 1 : 100;
+    }
+
+    int media_ = UninstallMode ? 1 : 0;
+    int script_ = 0;
+    bool mediaChecked_ = false;
+};
+
+}  // namespace
+
+const ScanReport& LastScanReport() { return lastReport; }
+
+void ResetScanReport() { lastReport = ScanReport{}; }
+
+int CheckScriptCommand(const std::string& line) {
+    if (line.empty()) return 1;
+    switch (line[0]) {
+        case 'L':
+        case 'Z':
+            // "*" and "?" are below the trail-byte range: a plain search is exact.
+            if (line.find_first_of("*?") != std::string::npos) {
+                ShowCodeMessage(kCodeWildcardArchive, line);
+                return kCodeWildcardArchive;
+            }
+            return 0;
+        case 'C':
+        case 'D':
+        case 'A':
+        case 'P':
+        case 'X':
+        case 'R':
+            return 0;
+        default:
+            return 1;
+    }
+}
+
+int ScanScripts(bool freshInstall) {
+    ResetScanReport();
+    ResetScriptTable();
+    ScriptEntryCount = 0;
+    TotalCommandCount.store(0);
+    std::string readme;
+    std::int32_t total = 0;
+    int filled = 0;
+    bool stopped = false;
+
+    CandidateProbe probe;
+    Candidate candidate;
+    while (probe.Next(candidate)) {
+        if (filled == kMaxScriptEntries) {
+            lastReport.tableFull = true;
+            break;
+        }
+        ScriptEntry& entry = ScriptEntries[filled + 1];
+        entry = ScriptEntry{};
+        entry.ScriptNo = candidate.scriptNo;
+        if (UninstallMode) entry.MediaNo = candidate.mediaNo;
+        ScannedScript note;
+        note.path = candidate.path;
+        FileOutcome outcome = ScanOneScript(candidate, entry, note, readme);
+        lastReport.scripts.push_back(note);
+        ++filled;
+        if (outcome == FileOutcome::StopScan) {
+            stopped = true;
+            break;
+        }
+        total += entry.CommandCount;
+        if (!UninstallMode && !freshInstall && platform::FileExists(InstalledMarkerPath(entry.ScriptNo))) {
+            entry.Status = kScriptInstalled;
+        }
+    }
+
+    platform::WriteFileBytes(ReadmeDocFile, readme);
+    if (stopped) {
+        lastReport.stoppedOnWildcard = true;
+        ResetScriptTable();
+        ScriptEntryCount = 0;
+        TotalCommandCount.store(0);
+        return 0;
+    }
+    ScriptEntryCount = filled;
+    TotalCommandCount.store(total);
+    return filled;
+}
