@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 extern std::string InstallDiskPath;    // medium directory
 extern bool UninstallMode;             // true: uninstall / version-down run
@@ -44,6 +45,16 @@ std::string ExpandSettingRefs(const std::string& text);
 
 // "" stays ""; one character gets ":"; then one trailing "\" is removed.
 void NormalizeDirValue(std::string& s);
+
+// A look at the settings without side effects (no box, no directory), for tools:
+// whether HKEY_CURRENT_USER\SOFTWARE\KEL exists and the references (e.g.
+// "%KELSYS\TOOLS%") of the settings that LoadInstallEnvironment would report missing,
+// in its order.
+struct SettingsSurvey {
+    bool keyPresent = false;
+    std::vector<std::string> missing;
+};
+SettingsSurvey SurveySettings();
 
 // Restores every global of this header to its state at program start (tests).
 void ResetInstallEnvironment();

@@ -32,6 +32,11 @@ std::string CodeMessageText(int code, const std::string& detail);
 // ("警告", Abort/Retry/Ignore) returning the button (3, 4, 5) for a positive code.
 int ShowCodeMessage(int code, const std::string& detail);
 
+// A work directory that cannot be created: a beep and an error box naming it, in the
+// style of the registry message ("...\rerror in \"<dir>\""). Returns 5 like every
+// error box.
+int ShowDirectoryCreateFailure(const std::string& dir);
+
 // OK/Cancel prompts: IDOK or IDCANCEL.
 int AskNextMedium(int n, int m);
 int AskStop();

@@ -26,6 +26,19 @@ extern std::string InstalledVersion;
 // Reads dir + "\MorvanUP.INF" into CurrentMedia. 0; -5 malformed (not shown; no field
 // changed when it has fewer than 4 lines); -4 missing (shown in install mode only).
 int ReadControlFile(const std::string& dir);
+// Why a control file was refused, for the people who prepare media: the 1-based line
+// that is wrong (0 when the file is missing, unreadable or too short) and what is
+// wrong with it, in plain ASCII.
+struct ControlFileProblem {
+    int line = 0;
+    std::string reason;
+};
+// As ReadControlFile(dir), and says why a file was refused (-4 or -5).
+int ReadControlFile(const std::string& dir, ControlFileProblem& problem);
+// The version text as whole hundredths (2.10 -> 210), computed on the decimal digits
+// so that no binary rounding moves a version to its neighbour; false when the text
+// holds no number.
+bool VersionHundredths(const std::string& text, long long& hundredths);
 // True when the control file exists in `dir` and CurrentMedia fits the installed
 // version; shows the message of a failure. Does not read the control file.
 bool CheckMedia(const std::string& dir);

@@ -1,0 +1,62 @@
+// The report of morvanup-check: one function per section, run in order by the tool's
+// main. A new section is a new source file in this folder that defines its function,
+// plus its line in the section table of CheckMain.cpp.
+//
+// All text handed to the report is code page 932 (the installer's own strings); the
+// report writes it to standard output in UTF-8.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "installer/env/MessageBox.h"
+
+// Exit codes of the tool.
+inline constexpr int kCheckFits = 0;      // the medium is usable and fits the installation
+inline constexpr int kCheckNoFit = 1;     // usable, but the installer refuses it
+inline constexpr int kCheckUnusable = 2;  // no medium, or a missing or malformed control file
+
+// Records the boxes the installer's operations raise, so the report can print the
+// exact text a user would see. Answers every box with its first button.
+class CapturedMessages : public MessageSink {
+public:
+    struct Box {
+        std::string caption;
+        std::string text;
+    };
+    int ShowMessage(const std::string& caption, const std::string& text,
+                    MessageButtons buttons, MessageIcon icon) override;
+    void Beep() override {}
+    // The boxes raised since the last call, and forgets them.
+    std::vector<Box> Take();
+
+private:
+    std::vector<Box> boxes_;
+};
+
+// What the sections share.
+struct CheckRun {
+    std::string mediumDir;          // as the installer holds it (upper-cased, no trailing "\")
+    CapturedMessages* messages = nullptr;
+    bool mediumUsable = false;      // set by the medium section
+    int verdict = kCheckUnusable;   // set by the verdict section
+};
+
+// Writing the report.
+void PrintLine(const std::string& label, const std::string& cp932Value);
+void PrintNote(const std::string& cp932Text);  // an indented line
+// Prints the boxes raised since the last call ("(no message)" when there were none).
+void PrintMessages(CheckRun& run, const std::string& label);
+
+// The sections, in the order of the report. Each returns false to end the report
+// early (nothing further can be said).
+bool ReportEnvironment(CheckRun& run);
+bool ReportMedium(CheckRun& run);
+bool ReportInstalledVersion(CheckRun& run);
+bool ReportVerdict(CheckRun& run);
+
+// The medium directory from the command line, read as the installer reads its own:
+// parameters upper-cased; "/D<path>" ("/D" alone: the current directory) with one
+// trailing "\" removed, and parameters without "/" after it joined with one blank.
+// False when no /D option was given.
+bool ParseCheckCommandLine(const std::vector<std::string>& parameters, std::string& mediumDir);

@@ -1,0 +1,31 @@
+// The installed version and the check the installer makes when OK is pressed.
+#include "installer/check/CheckReport.h"
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/VersionRecords.h"
+
+bool ReportInstalledVersion(CheckRun& /*run*/) {
+    // Read without a message: the check below shows the installer's own.
+    if (LoadInstalledVersion() == 0) {
+        PrintLine("Installed version", InstalledVersion);
+    } else {
+        PrintLine("Installed version",
+                  "none (HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvan\\COMMON VERSION is missing or "
+                  "holds no number)");
+    }
+    return true;
+}
+
+bool ReportVerdict(CheckRun& run) {
+    if (CurrentMedia.RequiredVersion == "0.00") {
+        PrintNote("(no condition: the installed version is not consulted)");
+    }
+    if (CheckMedia(run.mediumDir)) {
+        PrintLine("Verdict", "FITS: the installer accepts this medium");
+        run.verdict = kCheckFits;
+    } else {
+        PrintLine("Verdict", "DOES NOT FIT: the installer refuses this medium");
+        run.verdict = kCheckNoFit;
+    }
+    PrintMessages(run, "Message");
+    return true;
+}

@@ -1,0 +1,66 @@
+#include "installer/env/StringRoutines.h"
+
+#include <charconv>
+
+#include "installer/env/InstallEnvironment.h"
+#include "platform/Cp932.h"
+
+// A blank (0x20) is never the trail byte of a double-byte character (trail bytes
+// start at 0x40), so the blank routines may work byte by byte.
+
+void RemoveBlanks(std::string& s) { std::erase(s, ' '); }
+
+void CollapseBlanks(std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c == ' ' && !out.empty() && out.back() == ' ') continue;
+        out += c;
+    }
+    s = std::move(out);
+}
+
+void PadRight(int width, std::string& s) {
+    if (width > 0 && s.size() < static_cast<std::size_t>(width)) s.resize(width, ' ');
+}
+
+void JoinPath(const std::string& dir, std::string& path) {
+    // A leading "\" is always a character of its own: nothing stands before it.
+    if (!path.empty() && path[0] == '\\') {
+        path = dir + path;
+    } else {
+        path = dir + "\\" + path;
+    }
+}
+
+void SplitPath(const std::string& path, std::string& dir, std::string& name) {
+    const std::size_t cut = platform::FindLastPathDelimiter(path);
+    if (cut == std::string::npos) {
+        dir.clear();
+        name = path;
+    } else {
+        dir = path.substr(0, cut + 1);
+        name = path.substr(cut + 1);
+    }
+}
+
+void VersionDownPath(const std::string& a, const std::string& b, std::string& path) {
+    std::string dir, name;
+    SplitPath(path, dir, name);
+    path = VersionDownRoot + "\\" + a + "\\" + b + "\\" + name;
+}
+
+bool ParseVersionNumber(std::string& s, double& value) {
+    // Digits and "." are single bytes that never occur as trail bytes, so dropping
+    // every other byte drops whole double-byte characters.
+    std::erase_if(s, [](char c) { return !platform::IsAsciiDigit(c) && c != '.'; });
+    int digits = 0;
+    int points = 0;
+    for (char c : s) (c == '.' ? points : digits)++;
+    if (digits == 0 || points > 1) return false;
+    double parsed = 0;
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), parsed);
+    if (error != std::errc() || end != s.data() + s.size()) return false;
+    value = parsed;
+    return true;
+}

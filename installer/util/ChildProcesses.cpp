@@ -1,0 +1,33 @@
+#include "installer/util/ChildProcesses.h"
+
+#include "installer/env/InstallEnvironment.h"
+#include "platform/Process.h"
+
+namespace {
+
+// Waits on the process itself rather than polling its exit code against the
+// still-active value, so a child that ends with 259 is not taken for a running one.
+std::int32_t StartAndWait(const platform::ProcessStart& start) {
+    platform::ChildProcess child;
+    const platform::WinError error = platform::StartProcess(start, child);
+    if (error != 0) return static_cast<std::int32_t>(error);
+    return child.Wait();
+}
+
+}  // namespace
+
+std::int32_t RunAndWait(const std::string& program, const std::string& commandLine) {
+    platform::ProcessStart start;
+    start.applicationName = program;
+    start.commandLine = commandLine;
+    return StartAndWait(start);
+}
+
+std::int32_t RunDetachedAndWait(const std::string& program, const std::string& commandLine) {
+    platform::ProcessStart start;
+    start.applicationName = program;
+    start.commandLine = commandLine;
+    start.currentDirectory = ToolsDir;
+    start.detached = true;
+    return StartAndWait(start);
+}

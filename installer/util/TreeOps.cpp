@@ -1,0 +1,123 @@
+#include "installer/util/TreeOps.h"
+
+#include "installer/util/PatternFiles.h"
+#include "platform/Cp932.h"
+#include "platform/FileSearch.h"
+#include "platform/Files.h"
+
+namespace {
+
+bool EndsWithBackslash(const std::string& path) {
+    const std::size_t last = platform::FindLastCharDbcs(path, '\\');
+    return last != std::string::npos && last + 1 == path.size();
+}
+
+std::string WithoutTrailingBackslash(const std::string& path) {
+    return EndsWithBackslash(path) ? path.substr(0, path.size() - 1) : path;
+}
+
+// Every entry of a directory, hidden ones included, without "." and "..", sorted by
+// name. Empty when the directory is empty or cannot be searched.
+std::vector<platform::FindEntry> AllEntries(const std::string& pattern) {
+    std::vector<platform::FindEntry> entries;
+    if (platform::FindFiles(pattern, platform::FindSelection::AllEntries, entries) != 0) {
+        entries.clear();
+    }
+    return entries;
+}
+
+bool IsDirectory(const platform::FindEntry& entry) {
+    return (entry.attributes & platform::kAttrDirectory) != 0;
+}
+
+// Removes the first "*.*" of a destination: "C:\DEST\*.*" names the folder C:\DEST\.
+bool StripAllFilesPattern(std::string& destination) {
+    const std::size_t at = platform::FindDbcs(destination, "*.*");
+    if (at == std::string::npos) return false;
+    destination.erase(at, 3);
+    return true;
+}
+
+void ListInto(const std::string& dir, std::vector<std::string>& lines) {
+    for (const platform::FindEntry& entry : AllEntries(dir + "\\*.*")) {
+        if (IsDirectory(entry)) {
+            ListInto(dir + "\\" + entry.name, lines);
+        } else {
+            lines.push_back(dir + "\\" + entry.name);
+        }
+    }
+}
+
+}  // namespace
+
+int ClearDirectory(const std::string& dir) {
+    DeleteMatchingFiles(dir, "*.*");
+    // What is left: subdirectories, hidden or system entries, and files that could
+    // not be deleted. Hidden and system entries of this level stay; every other
+    // entry goes with its whole subtree (a file left over is not a directory, so
+    // RemoveTree leaves it alone).
+    for (const platform::FindEntry& entry : AllEntries(dir + "*")) {
+        if ((entry.attributes & (platform::kAttrHidden | platform::kAttrSystem)) != 0) continue;
+        RemoveTree(dir + entry.name);
+    }
+    return 0;
+}
+
+bool RemoveTree(const std::string& dir) {
+    bool result = true;
+    if (!platform::DirectoryExists(dir)) return result;
+    for (const platform::FindEntry& entry : AllEntries(dir + "\\*.*")) {
+        const std::string path = dir + "\\" + entry.name;
+        if (IsDirectory(entry)) {
+            // A failure anywhere below makes the whole removal fail; a later subtree
+            // that goes well does not hide it.
+            if (!RemoveTree(path)) result = false;
+        } else if (platform::DeleteFileW(path) != 0) {
+            result = false;
+        }
+    }
+    // Fails when something inside could not be removed; that has been counted above.
+    platform::RemoveDirectoryW(dir);
+    return result;
+}
+
+bool CopyTree(const std::string& source, const std::string& destination) {
+    std::uint32_t attributes = 0;
+    const bool exists = platform::GetFileAttributesW(source, attributes) == 0;
+    std::string target = destination;
+
+    if (exists && (attributes & platform::kAttrDirectory) == 0) {
+        // A single file: into the destination folder under its own name when the
+        // destination is an existing folder or ends in "*.*", else to the name given.
+        const bool intoFolder = StripAllFilesPattern(target) || platform::DirectoryExists(target);
+        if (intoFolder) {
+            if (!target.empty() && !EndsWithBackslash(target) && target.back() != ':') {
+                target += '\\';
+            }
+            const std::size_t cut = platform::FindLastPathDelimiter(source);
+            target += cut == std::string::npos ? source : source.substr(cut + 1);
+        }
+        return platform::CopyFileW(source, target, false) == 0;
+    }
+
+    // A folder (given with its trailing "\"), or nothing at all: copy what the folder
+    // holds, hidden entries included. A missing or empty folder copies nothing and
+    // counts as success.
+    StripAllFilesPattern(target);
+    bool result = true;
+    for (const platform::FindEntry& entry : AllEntries(source + "*.*")) {
+        if (IsDirectory(entry)) {
+            platform::CreateDirectoryTree(target + entry.name);
+            if (!CopyTree(source + entry.name + "\\", target + entry.name + "\\")) result = false;
+        } else if (platform::CopyFileW(source + entry.name, target + entry.name, false) != 0) {
+            result = false;
+        }
+    }
+    return result;
+}
+
+bool ListTree(const std::string& dir, std::vector<std::string>& lines) {
+    if (!platform::DirectoryExists(dir)) return false;
+    ListInto(WithoutTrailingBackslash(dir), lines);
+    return true;
+}
