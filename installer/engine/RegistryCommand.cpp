@@ -1,19 +1,248 @@
 #include "installer/engine/RegistryCommand.h"
 
-bool ParseRegistryLine(const std::string& line, RegistryRequest& request) {
-    (void)line;
-    request = RegistryRequest{};
+#include <vector>
+
+#include "installer/engine/Backup.h"
+#include "installer/engine/JobState.h"
+#include "installer/engine/LineFiles.h"
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/Messages.h"
+#include "installer/env/StringRoutines.h"
+#include "platform/Cp932.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+
+std::string ScriptLineAsWritten;
+
+namespace {
+
+const char kLocalMachine[] = "HKEY_LOCAL_MACHINE";
+const char kCurrentUser[] = "HKEY_CURRENT_USER";
+
+// Splits an R line into its value path and value text. Blanks and double quotes are
+// never trail bytes in code page 932, so plain byte searches are exact here.
+bool SplitRegistryLine(const std::string& line, std::string& path, std::string& value,
+                       bool& deleteValue) {
+    std::size_t pos = 1;
+    while (pos < line.size() && line[pos] == ' ') ++pos;
+    if (pos < line.size() && line[pos] == '"') {
+        std::size_t end = line.find('"', pos + 1);
+        if (end == std::string::npos) return false;
+        path = line.substr(pos + 1, end - pos - 1);
+        pos = end + 1;
+    } else {
+        // An unquoted path must be followed by a blank; a path alone is quoted.
+        std::size_t end = line.find(' ', pos);
+        if (end == std::string::npos) return false;
+        path = line.substr(pos, end - pos);
+        pos = end;
+    }
+    while (pos < line.size() && line[pos] == ' ') ++pos;
+    deleteValue = pos >= line.size();
+    value.clear();
+    if (deleteValue) return true;
+    if (line[pos] == '"') {
+        std::size_t end = line.find('"', pos + 1);
+        value = end == std::string::npos ? line.substr(pos + 1) : line.substr(pos + 1, end - pos - 1);
+    } else {
+        value = line.substr(pos);
+    }
+    return true;
+}
+
+void ParseValuePath(const std::string& path, RegistryRequest& request) {
+    const std::string lm = std::string(kLocalMachine) + "\\";
+    const std::string cu = std::string(kCurrentUser) + "\\";
+    if (path.compare(0, lm.size(), lm) == 0) {
+        request.root = RegistryRoot::LocalMachine;
+        request.key = path.substr(lm.size() - 1);
+    } else if (path.compare(0, cu.size(), cu) == 0) {
+        request.root = RegistryRoot::CurrentUser;
+        request.key = path.substr(cu.size() - 1);
+    } else {
+        return;
+    }
+    std::string& key = request.key;
+    std::size_t cut = platform::FindLastCharDbcs(key, '\\');
+    request.valueName = key.substr(cut + 1);
+    if (!request.valueName.empty() && request.valueName.size() < key.size()) key.erase(cut);
+    // What remains is normally "\" key1 "\" key2: the last level goes back onto the
+    // key. With a single level nothing is left of the key and the line is invalid.
+    cut = platform::FindLastCharDbcs(key, '\\');
+    request.section = cut == std::string::npos ? std::string() : key.substr(cut + 1);
+    if (!request.section.empty() && request.section.size() < key.size()) {
+        key.erase(cut);
+        if (key.size() > 1) {
+            key += "\\" + request.section;
+            request.section.clear();
+        }
+    }
+}
+
+platform::RegRoot HostRoot(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine ? platform::RegRoot::LocalMachine
+                                              : platform::RegRoot::CurrentUser;
+}
+
+// Opens the key that holds the value: the key itself, or its subkey `section`
+// (created only when `forWriting`). False when the key does not exist.
+bool OpenValueKey(const RegistryRequest& request, bool forWriting, platform::RegKey& key) {
+    platform::RegKey base;
+    if (platform::RegOpenKey(HostRoot(request.root), request.key, platform::RegAccess::ReadWrite,
+                             base) != 0) {
+        return false;
+    }
+    if (request.section.empty()) {
+        key = base;
+        return true;
+    }
+    if (forWriting) return platform::RegCreateSubKey(base, request.section, key) == 0;
+    return platform::RegOpenKey(HostRoot(request.root), request.key + "\\" + request.section,
+                                platform::RegAccess::ReadWrite, key) == 0;
+}
+
+void Apply(const RegistryRequest& request) {
+    platform::RegKey key;
+    if (!OpenValueKey(request, !request.deleteValue, key)) return;
+    if (request.deleteValue) {
+        platform::RegDeleteValue(key, request.valueName);
+    } else {
+        platform::RegSetString(key, request.valueName, request.valueText);
+    }
+}
+
+// How an undo line carries `value` back, or "" when no line can (see the header).
+bool UndoValueText(const std::string& value, std::string& text) {
+    if (value.find_first_of(std::string("\r\n%\0", 4)) != std::string::npos) return false;
+    if (value.find('"') == std::string::npos) {
+        text = "\"" + value + "\"";
+        return true;
+    }
+    if (value[0] == '"' || value[0] == ' ') return false;
+    text = value;
+    return true;
+}
+
+enum class OldValue { Missing, Restorable, Unrestorable };
+
+OldValue ReadOldValue(const RegistryRequest& request, std::string& undoText) {
+    platform::RegKey key;
+    if (!OpenValueKey(request, false, key) || !platform::RegValueExists(key, request.valueName)) {
+        return OldValue::Missing;
+    }
+    platform::RegValueInfo info;
+    if (platform::RegQueryValue(key, request.valueName, info) != 0 ||
+        info.type != platform::RegType::Sz || !UndoValueText(info.data, undoText)) {
+        return OldValue::Unrestorable;
+    }
+    return OldValue::Restorable;
+}
+
+// True when the uninstall script already holds an R line for the same value: the
+// first change keeps the oldest state, which the rollback must end with.
+bool ValueRecorded(const std::string& valuePath) {
+    std::vector<std::string> lines;
+    if (UndoScriptPath == kNonBackup || !ReadLineFile(UndoScriptPath, lines)) return false;
+    for (const std::string& line : lines) {
+        RegistryRequest recorded;
+        if (!line.empty() && line[0] == 'R' && ParseRegistryLine(line, recorded) &&
+            platform::EqualsNoCase(RegistryValuePath(recorded), valuePath)) {
+            return true;
+        }
+    }
     return false;
 }
 
+bool KeepsUndoScript() { return !UninstallMode && UndoScriptPath != kNonBackup; }
+
+// The value text of the line as the script holds it, when it names the same value.
+void TakeValueAsWritten(RegistryRequest& request) {
+    if (ScriptLineAsWritten.empty() || request.deleteValue) return;
+    std::string path, value;
+    bool deleteValue = false;
+    if (!SplitRegistryLine(ScriptLineAsWritten, path, value, deleteValue) || deleteValue) return;
+    path = platform::UpperCase(path);
+    CollapseBlanks(path);
+    RegistryRequest written;
+    ParseValuePath(path, written);
+    if (written.root == RegistryRoot::None ||
+        !platform::EqualsNoCase(RegistryValuePath(written), RegistryValuePath(request))) {
+        return;
+    }
+    request.valueText = value;
+}
+
+}  // namespace
+
+bool ParseRegistryLine(const std::string& line, RegistryRequest& request) {
+    request = RegistryRequest{};
+    std::string path;
+    if (line.empty() || !SplitRegistryLine(line, path, request.valueText, request.deleteValue)) {
+        return false;
+    }
+    ParseValuePath(path, request);
+    return request.root != RegistryRoot::None && !request.key.empty() &&
+           (!request.valueName.empty() || request.deleteValue);
+}
+
 std::string RegistryValuePath(const RegistryRequest& request) {
-    (void)request;
-    return "";
+    std::string path;
+    if (request.root == RegistryRoot::LocalMachine) path = kLocalMachine;
+    if (request.root == RegistryRoot::CurrentUser) path = kCurrentUser;
+    path += request.key;
+    if (!request.section.empty()) path += "\\" + request.section;
+    if (!request.valueName.empty()) path += "\\" + request.valueName;
+    return path;
 }
 
 int RegistryCommand(const std::string& line) {
-    (void)line;
-    return -13;
+    RegistryRequest request;
+    if (KeepsUndoScript()) {
+        // The backup step records and carries out the line. Only an old value that
+        // no undo line could restore stops it here, before anything has changed.
+        std::string undoText;
+        if (ParseRegistryLine(line, request) &&
+            !ValueRecorded(RegistryValuePath(request)) &&
+            ReadOldValue(request, undoText) == OldValue::Unrestorable) {
+            return kCodeBrokenContent;
+        }
+        return 1;
+    }
+    if (!ParseRegistryLine(line, request)) return kCodeBrokenContent;
+    platform::RegKey key;
+    if (platform::RegOpenKey(HostRoot(request.root), request.key, platform::RegAccess::ReadWrite,
+                             key) != 0) {
+        return kCodeBrokenContent;
+    }
+    if (UninstallMode) TakeValueAsWritten(request);
+    Apply(request);
+    return 1;
 }
 
-void RegistryBackupAndWrite(const std::string& line) { (void)line; }
+void RegistryBackupAndWrite(const std::string& line) {
+    if (UninstallMode) return;
+    RegistryRequest request;
+    if (!ParseRegistryLine(line, request)) return;
+    platform::RegKey key;
+    if (platform::RegOpenKey(HostRoot(request.root), request.key, platform::RegAccess::ReadWrite,
+                             key) != 0) {
+        return;
+    }
+    const std::string valuePath = RegistryValuePath(request);
+    if (!ValueRecorded(valuePath)) {
+        std::string undoText;
+        switch (ReadOldValue(request, undoText)) {
+            case OldValue::Restorable:
+                InsertUndoLine("R \"" + valuePath + "\" " + undoText);
+                break;
+            case OldValue::Missing:
+                // Deleting a value that is not there needs no undo.
+                if (!request.deleteValue) InsertUndoLine("R \"" + valuePath + "\"");
+                break;
+            case OldValue::Unrestorable:
+                // RegistryCommand has refused such a line already; never overwrite.
+                return;
+        }
+    }
+    Apply(request);
+}

@@ -1,5 +1,24 @@
 // "R" lines: set or delete one string value under HKEY_LOCAL_MACHINE or
 // HKEY_CURRENT_USER, recording the old state when the entry keeps an uninstall script.
+//
+// Line: "R", optional blanks, the value path (in double quotes, or up to the next
+// blank), optional blanks, then nothing (delete the value), a quoted value text
+// ("" is the empty text) or the rest of the line, blanks included. The value path is
+// a root name, at least two key levels and the value name:
+// "HKEY_LOCAL_MACHINE\SOFTWARE\MORVAN\NAME". Keys are never created.
+//
+// Undo lines (install mode, entry with an uninstall script), recorded once per value
+// path and script, the first time a value is touched:
+//   value existed:   R "<full value path>" "<old value>"
+//                    (or R "<full value path>" <old value> when the old value holds a
+//                    double quote: the unquoted form takes the rest of the line as it
+//                    stands, so the same text comes back)
+//   value was new:   R "<full value path>"
+// An old value that no undo line could bring back unchanged is never overwritten: a
+// value that is not a plain string (REG_SZ), or that holds a line break, NUL or "%"
+// (the uninstall run would expand it as a setting reference), or that holds a double
+// quote and begins with one or with a blank. RegistryCommand then fails with -13
+// before anything is changed or recorded.
 #pragma once
 
 #include <string>
@@ -14,6 +33,14 @@ struct RegistryRequest {
     std::string valueText;
     bool deleteValue = false;
 };
+
+// The script line being carried out as the script file holds it: before setting
+// references are expanded, before upper-casing and before blanks are collapsed. The
+// executor sets it before each ExecuteScriptLine ("" when unknown). In uninstall mode
+// the R command takes its value text from this line when it names the same value
+// path, so that a restored value keeps its case, its blanks and its exact bytes; in
+// install mode the value text stays upper-cased as the executor passes it.
+extern std::string ScriptLineAsWritten;
 
 // Parses an R line; false when it is invalid.
 bool ParseRegistryLine(const std::string& line, RegistryRequest& request);

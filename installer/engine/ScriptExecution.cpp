@@ -144,6 +144,7 @@ bool RunScriptLines(const std::string& scriptPath) {
         if (JobAborted()) return false;
         if (IsSkippedLine(raw)) continue;
         std::string line = platform::UpperCase(ExpandScriptLine(raw));
+        ScriptLineAsWritten = raw;  // an uninstall run's R line restores values as written
 
         if (!headerFound) {
             if (line != header) return false;
