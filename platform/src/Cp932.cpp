@@ -166,7 +166,10 @@ std::string ConvertLossy(Converter& conv, std::string_view in, bool sourceIsCp93
         // plus any UTF-8 continuation bytes that belong to it.
         std::size_t skip = 1;
         if (sourceIsCp932) {
-            skip = CharLength(in, bad);
+            // A lead byte followed by a byte that cannot be a trail byte is a lone
+            // byte; the byte after it is a character of its own.
+            auto trail = bad + 1 < in.size() ? static_cast<unsigned char>(in[bad + 1]) : 0;
+            if (CharLength(in, bad) == 2 && trail >= 0x40 && trail != 0x7F) skip = 2;
         } else {
             while (bad + skip < in.size() && (static_cast<unsigned char>(in[bad + skip]) & 0xC0) == 0x80) ++skip;
         }

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 #include "HostPath.h"
 #include "platform/Cp932.h"
@@ -42,28 +43,57 @@ struct Value {
     std::string data;
 };
 
+// A key with its subkeys and values in stored order, plus indexes by upper-cased name:
+// a hive of a few thousand values is parsed on every operation, so lookups while
+// loading must not be linear.
 struct Key {
     std::string name;  // code page 932, stored case
     std::vector<Value> values;
     std::vector<std::unique_ptr<Key>> children;
+    std::unordered_map<std::string, std::size_t> valueIndex;  // UpperCase(name) -> values[i]
+    std::unordered_map<std::string, Key*> childIndex;         // UpperCase(name) -> child
 
     Key* Child(std::string_view n) {
-        for (auto& c : children) {
-            if (EqualsNoCase(c->name, n)) return c.get();
-        }
-        return nullptr;
+        auto it = childIndex.find(UpperCase(n));
+        return it == childIndex.end() ? nullptr : it->second;
     }
     Key* AddChild(std::string_view n) {
-        if (Key* c = Child(n)) return c;
+        std::string upper = UpperCase(n);
+        if (auto it = childIndex.find(upper); it != childIndex.end()) return it->second;
         children.push_back(std::make_unique<Key>());
         children.back()->name = std::string(n);
+        childIndex.emplace(std::move(upper), children.back().get());
         return children.back().get();
     }
+    bool RemoveChild(std::string_view n) {
+        auto it = childIndex.find(UpperCase(n));
+        if (it == childIndex.end()) return false;
+        Key* child = it->second;
+        childIndex.erase(it);
+        std::erase_if(children, [child](const std::unique_ptr<Key>& c) { return c.get() == child; });
+        return true;
+    }
     Value* FindValue(std::string_view n) {
-        for (auto& v : values) {
-            if (EqualsNoCase(v.name, n)) return &v;
+        auto it = valueIndex.find(UpperCase(n));
+        return it == valueIndex.end() ? nullptr : &values[it->second];
+    }
+    void SetValue(const Value& v) {
+        std::string upper = UpperCase(v.name);
+        if (auto it = valueIndex.find(upper); it != valueIndex.end()) {
+            values[it->second].type = v.type;
+            values[it->second].data = v.data;  // the name keeps its stored case
+            return;
         }
-        return nullptr;
+        valueIndex.emplace(std::move(upper), values.size());
+        values.push_back(v);
+    }
+    bool RemoveValue(std::string_view n) {
+        auto it = valueIndex.find(UpperCase(n));
+        if (it == valueIndex.end()) return false;
+        values.erase(values.begin() + static_cast<std::ptrdiff_t>(it->second));
+        valueIndex.clear();
+        for (std::size_t i = 0; i < values.size(); ++i) valueIndex.emplace(UpperCase(values[i].name), i);
+        return true;
     }
 };
 
@@ -111,34 +141,12 @@ bool DeleteKeyPath(Key& root, const Components& parts) {
     if (parts.empty()) return false;
     Components parentParts(parts.begin(), parts.end() - 1);
     Key* parent = FindKey(root, parentParts);
-    if (!parent) return false;
-    for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
-        if (EqualsNoCase((*it)->name, parts.back())) {
-            parent->children.erase(it);
-            return true;
-        }
-    }
-    return false;
+    return parent && parent->RemoveChild(parts.back());
 }
 
-void SetValueIn(Key& key, const Value& v) {
-    if (Value* existing = key.FindValue(v.name)) {
-        existing->type = v.type;
-        existing->data = v.data;  // the name keeps its stored case
-    } else {
-        key.values.push_back(v);
-    }
-}
+void SetValueIn(Key& key, const Value& v) { key.SetValue(v); }
 
-bool DeleteValueIn(Key& key, std::string_view name) {
-    for (auto it = key.values.begin(); it != key.values.end(); ++it) {
-        if (EqualsNoCase(it->name, name)) {
-            key.values.erase(it);
-            return true;
-        }
-    }
-    return false;
-}
+bool DeleteValueIn(Key& key, std::string_view name) { return key.RemoveValue(name); }
 
 // ---- text encodings ----
 
@@ -164,9 +172,39 @@ bool IconvConvert(const char* to, const char* from, std::string_view in, std::st
     return ok;
 }
 
+// Structural UTF-8 check (well-formed sequences, no overlongs or surrogates); run on
+// every hive load, so it is done by hand rather than by a full conversion.
 bool IsValidUtf8(std::string_view s) {
-    std::string scratch;
-    return IconvConvert("UTF-16LE", "UTF-8", s, scratch);
+    for (std::size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::size_t len;
+        std::uint32_t cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > s.size()) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            auto t = static_cast<unsigned char>(s[i + k]);
+            if ((t & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        static constexpr std::uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += len;
+    }
+    return true;
 }
 
 // ---- parsing ----

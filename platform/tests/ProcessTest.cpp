@@ -1,0 +1,159 @@
+// Child processes: command-line splitting, program search, argv, exit codes, start
+// failures.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "TestPrefix.h"
+#include "platform/Process.h"
+
+namespace platform {
+namespace {
+
+using test::PrefixTest;
+using test::Sj;
+
+namespace fs = std::filesystem;
+
+TEST(CommandLine, SplitsAsTheCRuntimeDoes) {
+    struct Case {
+        std::string line;
+        std::vector<std::string> args;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"   ", {}},
+        {"prog a b", {"prog", "a", "b"}},
+        {"  prog\t a  ", {"prog", "a"}},
+        {"\"C:\\Program Files\\x.exe\" arg", {"C:\\Program Files\\x.exe", "arg"}},
+        {"C:\\dir\\\"odd\" x", {"C:\\dir\\odd", "x"}},  // program name: backslashes literal
+        {"p \"a b\" c", {"p", "a b", "c"}},
+        {"p a\\\\b", {"p", "a\\\\b"}},                   // backslashes not before a quote
+        {"p a\\\"b", {"p", "a\"b"}},                     // \" -> "
+        {"p a\\\\\"b c\"", {"p", "a\\b c"}},            // \\" -> \ and opens quotes
+        {"p \"a\\\\\\\"b\"", {"p", "a\\\"b"}},          // \\\" -> \"
+        {"p \"\"", {"p", ""}},                           // empty argument
+        {"p \"a\"\"b\"", {"p", "a\"b"}},                 // "" inside quotes
+        {"p ab\"c d\"e f", {"p", "abc de", "f"}},
+        {"p \"unterminated arg", {"p", "unterminated arg"}},
+        {"p C:\\DIR\\", {"p", "C:\\DIR\\"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
+
+    // A double-byte character ending in 0x5C before a quote is not an escape.
+    EXPECT_EQ(SplitCommandLine("p \"" + Sj("表") + "\" x"), (std::vector<std::string>{"p", Sj("表"), "x"}));
+}
+
+TEST(CommandLine, QuoteArgumentRoundTrips) {
+    const std::vector<std::string> args = {"plain", "two words", "", "tail\\", "tail dir\\", "q\"uote",
+                                           "\\\\server\\share", "a\\\"b", Sj("表 ソ") + "\\"};
+    std::string line = "prog";
+    for (const auto& a : args) line += " " + QuoteArgument(a);
+    std::vector<std::string> expected = {"prog"};
+    expected.insert(expected.end(), args.begin(), args.end());
+    EXPECT_EQ(SplitCommandLine(line), expected) << line;
+}
+
+// Reads the report written by platform-test-child --write.
+std::vector<std::string> ReadReport(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+TEST_F(PrefixTest, ChildGetsArgvCommandLineAndDirectory) {
+    InstallChild("CHILD.EXE");
+    fs::create_directories(C("Work"));
+    const fs::path report = prefix_ / "report.txt";
+
+    // A descriptor without close-on-exec must not reach the child.
+    int stray = open("/dev/null", O_RDONLY);
+    ASSERT_GE(stray, 0);
+
+    ProcessStart start;
+    start.commandLine = "child \"two words\" " + Sj("表ソ") + " --write " + QuoteArgument(report.string());
+    start.currentDirectory = "C:\\WORK";
+    ChildProcess child;
+    ASSERT_EQ(StartProcess(start, child), kErrorSuccess);
+    EXPECT_EQ(child.Wait(), 0);
+    close(stray);
+
+    auto lines = ReadReport(report);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "argv[0]=child");
+    EXPECT_EQ(lines[1], "argv[1]=two words");
+    EXPECT_EQ(lines[2], "argv[2]=表ソ");  // UTF-8 on the host
+    EXPECT_EQ(lines[5], "cwd=" + fs::canonical(C("Work")).string());
+    EXPECT_EQ(lines[6], "cmdline=" + start.commandLine);  // the exact code page 932 bytes
+    EXPECT_EQ(lines[7], "fds=");
+
+    std::string found;
+    ASSERT_EQ(FindProgram(start, found), kErrorSuccess);
+    EXPECT_TRUE(EqualsNoCase(found, "C:\\WINDOWS\\SYSTEM32\\CHILD.EXE")) << found;
+}
+
+TEST_F(PrefixTest, ExitCodesReadAsSigned) {
+    InstallChild("CHILD.EXE");
+    for (int code : {0, 1, -1, 127, -128}) {
+        ProcessStart start;
+        start.commandLine = "CHILD.EXE --exit " + std::to_string(code);
+        ChildProcess child;
+        ASSERT_EQ(StartProcess(start, child), kErrorSuccess);
+        EXPECT_EQ(child.Wait(), code);
+        EXPECT_EQ(child.Wait(), code);  // asking again gives the same answer
+    }
+
+    ProcessStart slow;
+    slow.applicationName = "C:\\WINDOWS\\SYSTEM32\\child";
+    slow.commandLine = "child --sleep 300 --exit 3";
+    ChildProcess child;
+    ASSERT_EQ(StartProcess(slow, child), kErrorSuccess);
+    std::int32_t code = 0;
+    EXPECT_FALSE(child.WaitFor(10, code));
+    EXPECT_EQ(code, static_cast<std::int32_t>(kStillActive));
+    EXPECT_TRUE(child.WaitFor(5000, code));
+    EXPECT_EQ(code, 3);
+}
+
+TEST_F(PrefixTest, StartFailuresGiveWindowsCodes) {
+    ProcessStart start;
+    ChildProcess child;
+    start.commandLine = "no-such-program arg";
+    EXPECT_EQ(StartProcess(start, child), kErrorFileNotFound);
+    EXPECT_FALSE(child.started());
+    start.commandLine = "C:\\NODIR\\PROG.EXE";
+    EXPECT_EQ(StartProcess(start, child), kErrorPathNotFound);
+
+    std::ofstream(C("WINDOWS/SYSTEM32/TEXT.EXE")) << "not a program\n";
+    fs::permissions(C("WINDOWS/SYSTEM32/TEXT.EXE"), fs::perms::owner_exec, fs::perm_options::add);
+    start.commandLine = "TEXT";
+    EXPECT_EQ(StartProcess(start, child), kErrorBadExeFormat);
+
+    std::ofstream(C("WINDOWS/SYSTEM32/NOEXEC.EXE")) << "#!/bin/sh\n";
+    fs::permissions(C("WINDOWS/SYSTEM32/NOEXEC.EXE"), fs::perms::owner_read | fs::perms::owner_write);
+    start.commandLine = "NOEXEC";
+    EXPECT_EQ(StartProcess(start, child), kErrorAccessDenied);
+
+    std::ofstream(C("WINDOWS/SYSTEM32/SCRIPT.EXE")) << "#!/bin/sh\nexit 7\n";
+    fs::permissions(C("WINDOWS/SYSTEM32/SCRIPT.EXE"), fs::perms::owner_all);
+    start.commandLine = "script.exe";
+    ASSERT_EQ(StartProcess(start, child), kErrorSuccess);
+    EXPECT_EQ(child.Wait(), 7);
+}
+
+TEST(CommandLine, OwnLineComesFromTheEnvironmentOnlyWhenItFits) {
+    char a0[] = "prog", a1[] = "two words", a2[] = "x";
+    char* argv[] = {a0, a1, a2, nullptr};
+    setenv("MORVAN_CMDLINE", "C:\\DIR\\PROG.EXE  \"two words\"   x", 1);
+    EXPECT_EQ(GetCommandLineW(3, argv), "C:\\DIR\\PROG.EXE  \"two words\"   x");
+    // A line left over from an ancestor does not describe these arguments.
+    setenv("MORVAN_CMDLINE", "other a b c", 1);
+    EXPECT_EQ(GetCommandLineW(3, argv), "prog \"two words\" x");
+    unsetenv("MORVAN_CMDLINE");
+    EXPECT_EQ(GetCommandLineW(3, argv), "prog \"two words\" x");
+}
+
+}  // namespace
+}  // namespace platform
