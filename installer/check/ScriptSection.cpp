@@ -1,0 +1,171 @@
+// The script scan of a medium, as the main dialog lists it; and (option /U) the kept
+// groups of the version-down store with the entries an uninstall run would offer.
+//
+// The scan needs the installer's environment (the store for the installed markers,
+// the settings that scripts name): it is loaded as the installer's start-up loads it,
+// which creates the work directories that start-up creates. The README document is
+// written to a temporary file, so the installer's own copy is left as it was.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "installer/check/CheckReport.h"
+#include "installer/engine/ScriptLines.h"
+#include "installer/engine/ScriptScan.h"
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/Messages.h"
+#include "installer/env/ScriptTable.h"
+#include "installer/env/VersionRecords.h"
+#include "platform/Cp932.h"
+#include "platform/FileSearch.h"
+#include "platform/Files.h"
+#include "platform/Prefix.h"
+
+namespace {
+
+// A README document outside the prefix's work folders, removed when the report ends.
+class TemporaryReadme {
+public:
+    TemporaryReadme() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "morvanup-readme-XXXXXX").string();
+        int fd = mkstemp(pattern.data());
+        if (fd >= 0) close(fd);
+        host_ = pattern;
+        saved_ = ReadmeDocFile;
+        ReadmeDocFile = platform::ToWindowsPath(host_);
+    }
+    ~TemporaryReadme() {
+        ReadmeDocFile = saved_;
+        std::error_code ignored;
+        std::filesystem::remove(host_, ignored);
+    }
+
+private:
+    std::string host_;
+    std::string saved_;
+};
+
+std::string FileName(const std::string& path) {
+    std::size_t cut = platform::FindLastPathDelimiter(path);
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string WhyNotListed(ScriptScanNote note) {
+    switch (note) {
+        case ScriptScanNote::HeaderMismatch:
+            return "not listed: its first line is not the header \"" + ScriptHeaderLine() + "\"";
+        case ScriptScanNote::NoCountedCommands:
+            return "not listed: no counted command (only @HALTAPP, unknown letters, blank lines, "
+                   "false IF blocks, or no section)";
+        case ScriptScanNote::Unreadable:
+            return "not listed: the file cannot be read";
+        case ScriptScanNote::Counted:
+            break;
+    }
+    return "not listed";
+}
+
+// The rows and notes of the last scan.
+void PrintEntries(const std::string& labelPrefix) {
+    const ScanReport& report = LastScanReport();
+    for (std::size_t i = 0; i < report.scripts.size(); ++i) {
+        const int index = static_cast<int>(i) + 1;
+        const ScannedScript& script = report.scripts[i];
+        std::string label = labelPrefix + FileName(script.path);
+        if (index > ScriptEntryCount) {
+            PrintLine(label, "(scan stopped here)");
+            continue;
+        }
+        std::string row;
+        const int count = ScriptEntryLine(index, row);
+        if (count != 0) {
+            PrintLine(label, "[" + row + "]  " + std::to_string(count) + " command(s)");
+        } else {
+            PrintLine(label, WhyNotListed(script.note));
+        }
+    }
+    for (const ScanProblem& problem : report.problems) {
+        PrintLine("Problem", FileName(problem.path) + " line " + std::to_string(problem.lineNumber) +
+                                 ": " + problem.line);
+        PrintNote(CodeMessageText(problem.code, problem.line));
+    }
+    if (report.tableFull) {
+        PrintLine("Problem", "more scripts than the " + std::to_string(kMaxScriptEntries) +
+                                 " entries of the table: later files are not offered");
+    }
+}
+
+void LoadEnvironmentQuietly(CheckRun& run) {
+    LoadInstallEnvironment();
+    run.messages->Take();  // the environment section has reported these already
+}
+
+}  // namespace
+
+bool ReportScriptScan(CheckRun& run) {
+    if (!run.mediumUsable) return true;
+    LoadEnvironmentQuietly(run);
+    InstallDiskPath = run.mediumDir;
+    UninstallMode = false;
+    TemporaryReadme readme;
+
+    const int found = ScanScripts(false);
+    const ScanReport& report = LastScanReport();
+    PrintLine("Scripts", std::to_string(report.scripts.size()) + " found, " +
+                             std::to_string(TotalCommandCount.load()) + " counted command(s)");
+    PrintEntries("  ");
+    if (report.stoppedOnWildcard) {
+        PrintLine("Scan verdict", "UNUSABLE: the scan stopped, the installer lists no entry");
+        run.verdict = kCheckUnusable;
+    } else if (found == 0) {
+        PrintLine("Scan verdict", "no script: the installer lists no entry");
+    }
+    PrintMessages(run, "Scan message");
+
+    std::string document;
+    platform::ReadFileBytes(ReadmeDocFile, document);
+    std::vector<std::string> lines = platform::SplitLines(document);
+    PrintLine("README document", lines.empty() ? "(empty)" : std::to_string(lines.size()) + " line(s)");
+    for (const std::string& line : lines) PrintNote("| " + line);
+    return true;
+}
+
+bool IsKeptGroupsRequest(const std::vector<std::string>& parameters) {
+    for (const std::string& parameter : parameters) {
+        if (parameter.size() >= 2 && parameter[0] == '/' && (parameter[1] == 'U' || parameter[1] == 'u')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int ReportKeptGroups(CheckRun& run) {
+    LoadEnvironmentQuietly(run);
+    UninstallMode = true;
+    TemporaryReadme readme;
+    PrintLine("Store", VersionDownRoot);
+
+    std::vector<platform::FindEntry> entries;
+    platform::FindFiles(VersionDownRoot + "\\*", platform::FindSelection::AllEntries, entries);
+    int groups = 0;
+    for (const platform::FindEntry& entry : entries) {
+        if ((entry.attributes & platform::kAttrDirectory) == 0 || !IsRevisionStoreDir(entry.name)) continue;
+        ++groups;
+        PrintLine("Group", entry.name);
+        if (ReadControlFile(VersionDownRoot + "\\" + entry.name) != 0) {
+            PrintNote("no usable control file: the installer does not offer this group");
+            continue;
+        }
+        PrintNote("revision " + CurrentMedia.RevisionId + ", version " + CurrentMedia.VersionText +
+                  ", version before it: " +
+                  (CurrentMedia.DownVersion.empty() ? std::string("(none)") : CurrentMedia.DownVersion));
+        UninstallGroupName = entry.name;
+        ScanScripts(false);
+        PrintEntries("  ");
+        PrintMessages(run, "Scan message");
+    }
+    if (groups == 0) PrintLine("Groups", "none: the installer would say there is nothing to uninstall");
+    return groups == 0 ? kCheckUnusable : kCheckFits;
+}

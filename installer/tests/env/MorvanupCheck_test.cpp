@@ -1,0 +1,121 @@
+// The media-check tool, run as people run it: the built program, a fresh prefix, a
+// medium folder, and its printed report and exit status.
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "installer/tests/env/EnvTestSupport.h"
+#include "platform/Cp932.h"
+
+namespace {
+
+class MorvanupCheck : public EnvTest {
+protected:
+    struct Outcome {
+        int status = -1;
+        std::string output;  // UTF-8
+    };
+
+    // Runs morvanup-check with `arguments` (already quoted for the shell).
+    Outcome Run(const std::string& arguments) {
+        const std::string out = prefix.dir() + "/check-output.txt";
+        const std::string command = "env -u MORVAN_CMDLINE '" + TempPrefix::BinDir() +
+                                    "/morvanup-check' " + arguments + " >'" + out + "' 2>&1";
+        const int raw = std::system(command.c_str());
+        Outcome outcome;
+        outcome.status = (raw >> 8) & 0xFF;  // the exit status as the shell reports it
+        std::ifstream file(out, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        outcome.output = text.str();
+        return outcome;
+    }
+    // Literals here are code page 932; the tool prints UTF-8.
+    static std::string Utf8(const std::string& cp932) { return platform::Cp932ToUtf8Lossy(cp932); }
+};
+
+TEST_F(MorvanupCheck, FittingMediumPrintsEveryFieldAndExitsZero) {
+    prefix.InstallStandardProduct("2.00");
+    WriteFile("C:\\MEDIA\\MorvanUP.INF", "Morvan,追加モジュール\r\n2.10/20240101\r\n2.00/\r\n1/2\r\n");
+    const Outcome o = Run("'/Dc:\\media\\'");
+    EXPECT_EQ(o.status, 0) << o.output;
+    const std::vector<std::string> lines{
+             std::string("Medium:               C:\\MEDIA\n"),
+             std::string("Environment:          settings complete"),
+             "Title line 1:         Morvan\n",
+             "Title line 2:         " + Utf8("追加モジュール") + "\n",
+             std::string("Version:              2.10\n"),
+             std::string("VersionText:          2.10\n"),
+             std::string("RevisionId:           20240101\n"),
+             std::string("RevisionName:         Revision\n"),
+             std::string("RequiredVersion:      2.00\n"),
+             std::string("MediaNo / MediaCount: 01 / 02\n"),
+             std::string("DownVersion:          (none)\n"),
+             std::string("Installed version:    2.00\n"),
+             std::string("Verdict:              FITS"),
+             std::string("Message:              (no message)"),
+    };
+    for (const std::string& expected : lines) {
+        EXPECT_NE(o.output.find(expected), std::string::npos) << expected << "\n" << o.output;
+    }
+    // The check leaves no trace in the product's folders.
+    EXPECT_FALSE(platform::DirectoryExists("C:\\KEL\\WORK\\VERUPDN"));
+}
+
+TEST_F(MorvanupCheck, MediumThatDoesNotFitShowsTheInstallersMessage) {
+    prefix.InstallStandardProduct("2.00");
+    WriteFile("C:\\MEDIA\\MorvanUP.INF", "Morvan,更新\n2.60/20240101\n2.50/\n1/1\n");
+    const Outcome o = Run("'/DC:\\MEDIA'");
+    EXPECT_EQ(o.status, 1) << o.output;
+    EXPECT_NE(o.output.find("Verdict:              DOES NOT FIT"), std::string::npos) << o.output;
+    EXPECT_NE(o.output.find("Message:              [" + Utf8("エラー") + "] " +
+                            Utf8("現在の環境 Ver 2.00です。") + "\n"),
+              std::string::npos)
+        << o.output;
+    EXPECT_NE(o.output.find(Utf8("『Morvan,更新』は、Ver 2.50以上用のインストールディスクです。")),
+              std::string::npos)
+        << o.output;
+}
+
+TEST_F(MorvanupCheck, MalformedControlFileNamesTheLine) {
+    prefix.InstallStandardProduct("2.00");
+    WriteFile("C:\\MEDIA\\MorvanUP.INF", "T\n2.10/20240101\n2.00\n1/1\n");
+    const Outcome o = Run("'/DC:\\MEDIA'");
+    EXPECT_EQ(o.status, 2) << o.output;
+    EXPECT_NE(o.output.find("UNUSABLE: malformed control file, line 3:"), std::string::npos)
+        << o.output;
+}
+
+TEST_F(MorvanupCheck, MissingControlFileOrFolderIsUnusable) {
+    prefix.InstallStandardProduct("2.00");
+    ASSERT_EQ(platform::CreateDirectoryTree("C:\\EMPTY"), 0u);
+    Outcome o = Run("'/DC:\\EMPTY'");
+    EXPECT_EQ(o.status, 2) << o.output;
+    EXPECT_NE(o.output.find(Utf8("C:\\EMPTY にインストールディスクがありません。")),
+              std::string::npos)
+        << o.output;
+    o = Run("'/DC:\\NOT' THERE");  // a path with a blank, split by the shell
+    EXPECT_EQ(o.status, 2) << o.output;
+    EXPECT_NE(o.output.find(Utf8("選択されたC:\\NOT THERE は存在しません。")), std::string::npos)
+        << o.output;
+    o = Run("");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.output.find("usage:"), std::string::npos) << o.output;
+}
+
+TEST_F(MorvanupCheck, MissingEnvironmentIsSaidPlainly) {
+    WriteFile("C:\\MEDIA\\MorvanUP.INF", "T\n2.1X/20240101\n0.00/\n1/1\n");
+    Outcome o = Run("'/DC:\\MEDIA'");
+    EXPECT_NE(o.output.find("MISSING: no settings under HKEY_CURRENT_USER\\SOFTWARE\\KEL"),
+              std::string::npos)
+        << o.output;
+    EXPECT_EQ(o.status, 0) << o.output;  // no condition: fits whatever is installed
+
+    prefix.InstallStandardProduct("2.00");
+    DeleteUserSetting("KELSYS", "TOOLS");
+    o = Run("'/DC:\\MEDIA'");
+    EXPECT_NE(o.output.find("INCOMPLETE"), std::string::npos) << o.output;
+    EXPECT_NE(o.output.find("error in \"%KELSYS\\TOOLS%\""), std::string::npos) << o.output;
+}
+
+}  // namespace

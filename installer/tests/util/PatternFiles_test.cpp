@@ -1,0 +1,69 @@
+#include "installer/util/PatternFiles.h"
+
+#include "installer/tests/util/UtilTestSupport.h"
+
+namespace {
+
+class PatternFiles : public UtilTest {
+protected:
+    PatternFiles() {
+        Make("C:\\SRC\\A.DAT", "a");
+        Make("C:\\SRC\\b.dat", "b");
+        Make("C:\\SRC\\C.TXT", "c");
+        Make("C:\\SRC\\.HIDDEN.DAT", "h");
+        MakeDir("C:\\SRC\\SUB.DAT");
+        MakeDir("C:\\DST");
+    }
+};
+
+TEST_F(PatternFiles, ExistenceCountsPlainFilesOnly) {
+    EXPECT_EQ(FileExistsByPattern("C:\\SRC\\*.DAT"), 0u);
+    EXPECT_EQ(FileExistsByPattern("C:\\SRC\\B.DAT"), 0u);  // any case
+    EXPECT_NE(FileExistsByPattern("C:\\SRC\\SUB.*"), 0u);      // a directory only
+    EXPECT_NE(FileExistsByPattern("C:\\SRC\\.HIDDEN.*"), 0u);  // a hidden file only
+    EXPECT_NE(FileExistsByPattern("C:\\SRC\\*.LZH"), 0u);
+    EXPECT_NE(FileExistsByPattern("C:\\NONE\\*.*"), 0u);
+}
+
+TEST_F(PatternFiles, CopyOverwritesSkipsHiddenAndDirectories) {
+    Make("C:\\DST\\A.DAT", "old");
+    EXPECT_EQ(CopyMatchingFiles("C:\\SRC\\", "C:\\DST\\", "*.DAT"), 0);
+    EXPECT_EQ(Read("C:\\DST\\A.DAT"), "a");
+    EXPECT_EQ(Read("C:\\DST\\b.dat"), "b");
+    EXPECT_FALSE(Exists("C:\\DST\\C.TXT"));
+    EXPECT_FALSE(Exists("C:\\DST\\.HIDDEN.DAT"));
+    EXPECT_FALSE(Exists("C:\\DST\\SUB.DAT"));
+}
+
+TEST_F(PatternFiles, CopyFailuresAreIgnored) {
+    Make("C:\\DST\\A.DAT", "read-only");
+    ASSERT_EQ(platform::SetReadOnly("C:\\DST\\A.DAT", true), 0u);
+    EXPECT_EQ(CopyMatchingFiles("C:\\SRC\\", "C:\\DST\\", "*.DAT"), 0);
+    EXPECT_EQ(Read("C:\\DST\\A.DAT"), "read-only");
+    EXPECT_EQ(Read("C:\\DST\\b.dat"), "b");  // the next file still goes
+    EXPECT_EQ(CopyMatchingFiles("C:\\SRC\\", "C:\\NOWHERE\\", "*.*"), 0);
+}
+
+TEST_F(PatternFiles, CopyFromTakesNamesFromTheListingFolder) {
+    Make("C:\\LIST\\A.DAT", "listing");
+    Make("C:\\LIST\\MISSING.DAT", "listing");
+    EXPECT_EQ(CopyMatchingFilesFrom("C:\\SRC\\", "C:\\DST\\", "C:\\LIST\\", "*.DAT"), 0);
+    EXPECT_EQ(Read("C:\\DST\\A.DAT"), "a");  // the contents come from the from-folder
+    EXPECT_FALSE(Exists("C:\\DST\\b.dat"));
+    EXPECT_FALSE(Exists("C:\\DST\\MISSING.DAT"));
+}
+
+TEST_F(PatternFiles, DeleteRemovesPlainFilesOnly) {
+    Make("C:\\SRC\\RO.DAT", "r");
+    ASSERT_EQ(platform::SetReadOnly("C:\\SRC\\RO.DAT", true), 0u);
+    EXPECT_EQ(DeleteMatchingFiles("C:\\SRC\\", "*.DAT"), 1);
+    EXPECT_FALSE(Exists("C:\\SRC\\A.DAT"));
+    EXPECT_FALSE(Exists("C:\\SRC\\b.dat"));
+    EXPECT_TRUE(Exists("C:\\SRC\\C.TXT"));
+    EXPECT_TRUE(Exists("C:\\SRC\\.HIDDEN.DAT"));
+    EXPECT_TRUE(Exists("C:\\SRC\\SUB.DAT"));
+    EXPECT_TRUE(Exists("C:\\SRC\\RO.DAT"));  // as Windows: read-only files stay
+    EXPECT_EQ(DeleteMatchingFiles("C:\\NONE\\", "*.*"), 1);
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+#include "installer/util/TreeOps.h"
+
+#include <algorithm>
+
+#include "installer/tests/util/UtilTestSupport.h"
+
+namespace {
+
+class TreeOps : public UtilTest {
+protected:
+    // A tree with hidden entries at every level.
+    static void MakeTree(const std::string& root) {
+        Make(root + "\\A.TXT", "a");
+        Make(root + "\\.HIDDEN", "h");
+        Make(root + "\\SUB\\B.TXT", "b");
+        Make(root + "\\SUB\\.INNER", "i");
+        Make(root + "\\SUB\\DEEP\\C.TXT", "c");
+        MakeDir(root + "\\EMPTY");
+        MakeDir(root + "\\.GIT");
+    }
+};
+
+TEST_F(TreeOps, ClearDirectoryKeepsTopLevelHiddenEntriesOnly) {
+    MakeTree("C:\\STAGE");
+    Make("C:\\STAGE\\.GIT\\CONFIG", "g");
+    EXPECT_EQ(ClearDirectory("C:\\STAGE\\"), 0);
+    EXPECT_FALSE(Exists("C:\\STAGE\\A.TXT"));
+    EXPECT_FALSE(Exists("C:\\STAGE\\SUB"));  // hidden files inside went with it
+    EXPECT_FALSE(Exists("C:\\STAGE\\EMPTY"));
+    EXPECT_TRUE(Exists("C:\\STAGE\\.HIDDEN"));
+    EXPECT_EQ(Read("C:\\STAGE\\.GIT\\CONFIG"), "g");
+    EXPECT_TRUE(Exists("C:\\STAGE"));
+}
+
+TEST_F(TreeOps, ClearDirectoryLeavesFilesItCannotDelete) {
+    Make("C:\\STAGE\\RO.TXT", "r");
+    Make("C:\\STAGE\\OK.TXT", "o");
+    ASSERT_EQ(platform::SetReadOnly("C:\\STAGE\\RO.TXT", true), 0u);
+    EXPECT_EQ(ClearDirectory("C:\\STAGE\\"), 0);
+    EXPECT_EQ(Read("C:\\STAGE\\RO.TXT"), "r");
+    EXPECT_FALSE(Exists("C:\\STAGE\\OK.TXT"));
+    EXPECT_EQ(ClearDirectory("C:\\NONE\\"), 0);
+}
+
+TEST_F(TreeOps, RemoveTreeRemovesEverythingHiddenIncluded) {
+    MakeTree("C:\\OLD");
+    EXPECT_TRUE(RemoveTree("C:\\OLD"));
+    EXPECT_FALSE(Exists("C:\\OLD"));
+    EXPECT_TRUE(RemoveTree("C:\\OLD"));  // nothing there: nothing fails
+    MakeDir("C:\\EMPTY");
+    EXPECT_TRUE(RemoveTree("C:\\EMPTY"));
+    EXPECT_FALSE(Exists("C:\\EMPTY"));
+}
+
+TEST_F(TreeOps, RemoveTreeReportsAFailureEvenWhenALaterSubtreeGoes) {
+    Make("C:\\OLD\\A\\RO.TXT", "r");
+    Make("C:\\OLD\\B\\X.TXT", "x");
+    ASSERT_EQ(platform::SetReadOnly("C:\\OLD\\A\\RO.TXT", true), 0u);
+    EXPECT_FALSE(RemoveTree("C:\\OLD"));
+    EXPECT_TRUE(Exists("C:\\OLD\\A\\RO.TXT"));
+    EXPECT_FALSE(Exists("C:\\OLD\\B"));
+}
+
+TEST_F(TreeOps, CopyTreeCopiesFoldersWithHiddenEntries) {
+    MakeTree("C:\\SRC");
+    MakeDir("C:\\DST");
+    Make("C:\\DST\\A.TXT", "old");
+    EXPECT_TRUE(CopyTree("C:\\SRC\\", "C:\\DST\\"));
+    EXPECT_EQ(Read("C:\\DST\\A.TXT"), "a");
+    EXPECT_EQ(Read("C:\\DST\\.HIDDEN"), "h");
+    EXPECT_EQ(Read("C:\\DST\\SUB\\.INNER"), "i");
+    EXPECT_EQ(Read("C:\\DST\\SUB\\DEEP\\C.TXT"), "c");
+    EXPECT_TRUE(platform::DirectoryExists("C:\\DST\\EMPTY"));
+    EXPECT_TRUE(platform::DirectoryExists("C:\\DST\\.GIT"));
+}
+
+TEST_F(TreeOps, CopyTreeFromEmptyOrMissingFolderCopiesNothing) {
+    MakeDir("C:\\EMPTY");
+    MakeDir("C:\\DST");
+    EXPECT_TRUE(CopyTree("C:\\EMPTY\\", "C:\\DST\\"));
+    EXPECT_TRUE(CopyTree("C:\\MISSING\\", "C:\\DST\\"));
+    std::vector<std::string> lines;
+    EXPECT_TRUE(ListTree("C:\\DST", lines));
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST_F(TreeOps, CopyTreeStripsAllFilesPatternFromTheDestination) {
+    MakeTree("C:\\SRC");
+    MakeDir("C:\\DST");
+    EXPECT_TRUE(CopyTree("C:\\SRC\\", "C:\\DST\\*.*"));
+    EXPECT_EQ(Read("C:\\DST\\SUB\\B.TXT"), "b");
+    EXPECT_FALSE(Exists("C:\\DST\\*.*SUB"));
+}
+
+TEST_F(TreeOps, CopyTreeOfOneFile) {
+    Make("C:\\SRC\\ONE.TXT", "1");
+    MakeDir("C:\\DST");
+    // Into an existing folder, with or without its "\", or a folder named by "*.*".
+    EXPECT_TRUE(CopyTree("C:\\SRC\\ONE.TXT", "C:\\DST\\"));
+    EXPECT_EQ(Read("C:\\DST\\ONE.TXT"), "1");
+    Make("C:\\SRC\\ONE.TXT", "2");
+    EXPECT_TRUE(CopyTree("C:\\SRC\\ONE.TXT", "C:\\DST"));
+    EXPECT_EQ(Read("C:\\DST\\ONE.TXT"), "2");
+    MakeDir("C:\\DST2");
+    EXPECT_TRUE(CopyTree("C:\\SRC\\ONE.TXT", "C:\\DST2\\*.*"));
+    EXPECT_EQ(Read("C:\\DST2\\ONE.TXT"), "2");
+    // Anything else is the target file's own name.
+    EXPECT_TRUE(CopyTree("C:\\SRC\\ONE.TXT", "C:\\DST\\RENAMED.TXT"));
+    EXPECT_EQ(Read("C:\\DST\\RENAMED.TXT"), "2");
+    EXPECT_FALSE(CopyTree("C:\\SRC\\ONE.TXT", "C:\\NOWHERE\\X.TXT"));
+}
+
+TEST_F(TreeOps, CopyTreeReportsAFailedFileEvenWhenALaterSubtreeCopies) {
+    Make("C:\\SRC\\A.TXT", "a");
+    Make("C:\\SRC\\Z\\B.TXT", "b");
+    Make("C:\\DST\\A.TXT", "read-only");
+    ASSERT_EQ(platform::SetReadOnly("C:\\DST\\A.TXT", true), 0u);
+    EXPECT_FALSE(CopyTree("C:\\SRC\\", "C:\\DST\\"));
+    EXPECT_EQ(Read("C:\\DST\\A.TXT"), "read-only");
+    EXPECT_EQ(Read("C:\\DST\\Z\\B.TXT"), "b");
+}
+
+TEST_F(TreeOps, ListTreeNamesEveryFileBelowButNoFolders) {
+    MakeTree("C:\\LIST");
+    std::vector<std::string> lines{"kept"};
+    ASSERT_TRUE(ListTree("C:\\LIST", lines));
+    std::vector<std::string> expected{
+        "kept",
+        "C:\\LIST\\.HIDDEN",
+        "C:\\LIST\\A.TXT",
+        "C:\\LIST\\SUB\\.INNER",
+        "C:\\LIST\\SUB\\B.TXT",
+        "C:\\LIST\\SUB\\DEEP\\C.TXT",
+    };
+    std::sort(lines.begin() + 1, lines.end());
+    EXPECT_EQ(lines, expected);
+
+    std::vector<std::string> again;
+    ASSERT_TRUE(ListTree("C:\\LIST\\SUB\\", again));
+    std::sort(again.begin(), again.end());
+    EXPECT_EQ(again, (std::vector<std::string>{"C:\\LIST\\SUB\\.INNER", "C:\\LIST\\SUB\\B.TXT",
+                                               "C:\\LIST\\SUB\\DEEP\\C.TXT"}));
+    EXPECT_FALSE(ListTree("C:\\MISSING", again));
+}
+
+}  // namespace
