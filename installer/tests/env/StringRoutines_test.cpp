@@ -22,19 +22,6 @@ TEST(BlankRoutines, PadRightFillsToWidthAndNeverCuts) {
     std::string longer(40, 'x');
     PadRight(38, longer);
     EXPECT_EQ(longer, std::string(40, 'x'));
-    // Widths are bytes: a double-byte character counts twice.
-    std::string japanese = "表";
-    PadRight(4, japanese);
-    EXPECT_EQ(japanese.size(), 4u);
-}
-
-TEST(PathRoutines, JoinPathAddsOneSeparator) {
-    std::string a = "\\BIN\\X.EXE";
-    JoinPath("A:", a);
-    EXPECT_EQ(a, "A:\\BIN\\X.EXE");
-    std::string b = "X.EXE";
-    JoinPath("A:\\MEDIA", b);
-    EXPECT_EQ(b, "A:\\MEDIA\\X.EXE");
 }
 
 TEST(PathRoutines, SplitPathNeverCutsInsideADoubleByteCharacter) {
