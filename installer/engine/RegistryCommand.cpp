@@ -125,10 +125,17 @@ bool UndoValueText(const std::string& value, std::string& text) {
 
 enum class OldValue { Missing, Restorable, Unrestorable };
 
-OldValue ReadOldValue(const RegistryRequest& request, std::string& undoText) {
+// Reads the value's old state; `storedName` is its name as the registry keeps it.
+OldValue ReadOldValue(const RegistryRequest& request, std::string& undoText, std::string& storedName) {
     platform::RegKey key;
     if (!OpenValueKey(request, false, key) || !platform::RegValueExists(key, request.valueName)) {
         return OldValue::Missing;
+    }
+    storedName = request.valueName;
+    std::vector<platform::RegValueInfo> values;
+    platform::RegEnumValues(key, values);
+    for (const auto& stored : values) {
+        if (platform::EqualsNoCase(stored.name, request.valueName)) storedName = stored.name;
     }
     platform::RegValueInfo info;
     if (platform::RegQueryValue(key, request.valueName, info) != 0 ||
@@ -155,20 +162,24 @@ bool ValueRecorded(const std::string& valuePath) {
 
 bool KeepsUndoScript() { return !UninstallMode && UndoScriptPath != kNonBackup; }
 
-// The value text of the line as the script holds it, when it names the same value.
+// The value name and text of the line as the script holds it, when it names the same
+// value: the restored value gets back its name's case, its case and its blanks.
 void TakeValueAsWritten(RegistryRequest& request) {
     if (ScriptLineAsWritten.empty() || request.deleteValue) return;
     std::string path, value;
     bool deleteValue = false;
     if (!SplitRegistryLine(ScriptLineAsWritten, path, value, deleteValue) || deleteValue) return;
-    path = platform::UpperCase(path);
-    CollapseBlanks(path);
     RegistryRequest written;
     ParseValuePath(path, written);
-    if (written.root == RegistryRoot::None ||
-        !platform::EqualsNoCase(RegistryValuePath(written), RegistryValuePath(request))) {
+    std::string writtenPath = RegistryValuePath(written);
+    std::string linePath = RegistryValuePath(request);
+    CollapseBlanks(writtenPath);
+    CollapseBlanks(linePath);
+    if (written.root == RegistryRoot::None || written.valueName.empty() ||
+        !platform::EqualsNoCase(writtenPath, linePath)) {
         return;
     }
+    request.valueName = written.valueName;
     request.valueText = value;
 }
 
@@ -200,10 +211,10 @@ int RegistryCommand(const std::string& line) {
     if (KeepsUndoScript()) {
         // The backup step records and carries out the line. Only an old value that
         // no undo line could restore stops it here, before anything has changed.
-        std::string undoText;
+        std::string undoText, storedName;
         if (ParseRegistryLine(line, request) &&
             !ValueRecorded(RegistryValuePath(request)) &&
-            ReadOldValue(request, undoText) == OldValue::Unrestorable) {
+            ReadOldValue(request, undoText, storedName) == OldValue::Unrestorable) {
             return kCodeBrokenContent;
         }
         return 1;
@@ -230,11 +241,14 @@ void RegistryBackupAndWrite(const std::string& line) {
     }
     const std::string valuePath = RegistryValuePath(request);
     if (!ValueRecorded(valuePath)) {
-        std::string undoText;
-        switch (ReadOldValue(request, undoText)) {
-            case OldValue::Restorable:
-                InsertUndoLine("R \"" + valuePath + "\" " + undoText);
+        std::string undoText, storedName;
+        switch (ReadOldValue(request, undoText, storedName)) {
+            case OldValue::Restorable: {
+                RegistryRequest stored = request;
+                stored.valueName = storedName;
+                InsertUndoLine("R \"" + RegistryValuePath(stored) + "\" " + undoText);
                 break;
+            }
             case OldValue::Missing:
                 // Deleting a value that is not there needs no undo.
                 if (!request.deleteValue) InsertUndoLine("R \"" + valuePath + "\"");
