@@ -1,0 +1,452 @@
+#include "installer/app/InstallerFlow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "installer/app/PauseGate.h"
+#include "installer/engine/ForceTermination.h"
+#include "installer/engine/JobState.h"
+#include "installer/engine/ScriptScan.h"
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/MessageBox.h"
+#include "installer/env/Messages.h"
+#include "installer/env/ScriptTable.h"
+#include "installer/env/StringRoutines.h"
+#include "installer/util/ChildProcesses.h"
+#include "installer/util/DriveProbe.h"
+#include "installer/util/TreeOps.h"
+#include "platform/Cp932.h"
+#include "platform/FileSearch.h"
+#include "platform/Files.h"
+#include "platform/Prefix.h"
+
+namespace {
+
+constexpr std::size_t kTitleLineBytes = 40;
+constexpr std::size_t kGroupNameBytes = 8;
+
+// One trailing "\" removed (a "\" that is the second byte of a character stays).
+void RemoveTrailingBackslash(std::string& path) {
+    if (!path.empty() && platform::FindLastCharDbcs(path, '\\') == path.size() - 1) {
+        path.pop_back();
+    }
+}
+
+// The first character of a path names its drive; an empty path has none.
+char DriveLetterOf(const std::string& path) { return path.empty() ? '\0' : path[0]; }
+
+int NumberOf(const std::string& digits) { return std::atoi(digits.c_str()); }
+
+// JobState := 0 for a new showing, unless the run has been aborted for good.
+void ResetJobStateForShow() {
+    std::uint8_t state = JobState.load();
+    while (state != kJobAborted && !JobState.compare_exchange_weak(state, kJobRunning)) {
+    }
+}
+
+}  // namespace
+
+InstallerFlow::InstallerFlow(InstallerView& view, WorkRootLock* lock) : view_(view), lock_(lock) {}
+
+InstallerFlow::~InstallerFlow() {
+    JobPauseGate().Open();
+    worker_.Join();
+}
+
+void InstallerFlow::ParseCommandLine(const std::vector<std::string>& parameters) {
+    UninstallMode = false;
+    char option = '\0';  // the letter of the last option, until the next one
+    bool pathFromOption = false;
+    for (const std::string& raw : parameters) {
+        const std::string parameter = platform::UpperCase(raw);
+        if (!parameter.empty() && parameter[0] == '/') {
+            option = parameter.size() > 1 ? parameter[1] : '\0';
+            if (option == 'D') {
+                InstallDiskPath = parameter.substr(2);
+                if (InstallDiskPath.empty()) InstallDiskPath = platform::GetCurrentDirectoryW();
+                pathFromOption = true;
+            } else if (option == 'I') {
+                UninstallMode = false;
+            } else if (option == 'U') {
+                UninstallMode = true;
+            }
+        } else if (option == 'D') {
+            // A path with blanks that the shell split into several parameters.
+            InstallDiskPath += " " + parameter;
+        }
+    }
+    if (pathFromOption) RemoveTrailingBackslash(InstallDiskPath);
+    if (InstallDiskPath.empty()) {
+        // Started from a medium: the control file beside the program names it.
+        std::string dir, name;
+        SplitPath(platform::GetModuleFileNameW(), dir, name);
+        RemoveTrailingBackslash(dir);
+        if (platform::FileExists(dir + ControlFileName)) InstallDiskPath = dir;
+    }
+}
+
+void InstallerFlow::Create(const std::vector<std::string>& parameters) {
+    InstallDiskPath.clear();
+    ParseCommandLine(parameters);
+    const int result = LoadInstallEnvironment();
+    HaltAppState = kHaltAppNotRun;
+    closeOnShow_ = result != 0;
+    if (lock_ != nullptr && lock_->Acquire(WorkRoot) == WorkRootLock::Result::HeldByOther) {
+        // Another MorvanUP works in the same directories: leave them alone, including
+        // at the end, where the clean-up would empty that run's staging directories.
+        ShowMessageBox("エラー",
+                       "バージョンアップツールは既に起動しています。\r"
+                       "終了してから起動し直してください。",
+                       MessageButtons::Ok, MessageIcon::Error);
+        closeOnShow_ = true;
+        cleanupAllowed_ = false;
+    }
+}
+
+void InstallerFlow::CancelButtonClick() { CloseMain(); }
+
+void InstallerFlow::CloseMain() {
+    mainClosed_ = true;
+    view_.CloseMain();
+}
+
+void InstallerFlow::OnShow() {
+    if (mainClosed_) return;
+    if (closeOnShow_) {
+        CloseMain();
+        return;
+    }
+    if (!InstallDiskPath.empty()) {
+        HyoujiButtonClick();
+        ResetJobStateForShow();
+        return;
+    }
+    if (!UninstallMode) {
+        view_.SetMainCaption("Morvan（インストール）");
+        view_.SetHyoujiButtonVisible(true);
+        if (view_.RunDirSelectDialog()) {
+            view_.MakeMainVisible();
+            BuildEntryList();
+        } else {
+            CloseMain();
+        }
+        ResetJobStateForShow();
+        return;
+    }
+    view_.SetMainCaption("Morvan（アンインストール）");
+    view_.SetHyoujiButtonVisible(false);
+    uninstallChoices_ = UninstallChoices{};
+    if (!CollectUninstallChoices(uninstallChoices_)) {
+        NotifyNothingToUninstall();
+        CloseMain();
+        return;
+    }
+    if (view_.RunVersionDialog(uninstallChoices_.choices, uninstallChoices_.preselected)) {
+        view_.MakeMainVisible();
+        BuildEntryList();
+    } else {
+        CloseMain();
+    }
+    ResetJobStateForShow();
+}
+
+std::string InstallerFlow::ChoiceText(const VERUP_FILE_REC& media) {
+    // An id made of a date YYYYMMDD reads YYYY.MM.DD.
+    std::string text = media.RevisionId;
+    text.insert(std::min<std::size_t>(6, text.size()), ".");
+    text.insert(std::min<std::size_t>(4, text.size()), ".");
+    if (media.Version != "0.00") {
+        text += "(" + media.Version + ", " + media.Title + ")";
+    } else {
+        text += "(" + media.Title + ")";
+    }
+    return text;
+}
+
+bool InstallerFlow::CollectUninstallChoices(UninstallChoices& out) {
+    out = UninstallChoices{};
+    std::vector<platform::FindEntry> entries;
+    platform::FindFiles(VersionDownRoot + "\\*", platform::FindSelection::AllEntries, entries);
+    std::string fullVersionId;
+    for (const platform::FindEntry& entry : entries) {
+        if (!IsRevisionStoreDir(entry.name)) continue;
+        if (ReadControlFile(VersionDownRoot + "\\" + entry.name) != 0) continue;
+        out.groupNames.push_back(CurrentMedia.RevisionId);
+        out.choices.push_back(ChoiceText(CurrentMedia));
+        if (CurrentMedia.Version != "0.00") fullVersionId = CurrentMedia.RevisionId;
+    }
+    if (out.choices.empty()) return false;
+    // Both lists are sorted by the id, so the n-th choice belongs to the n-th group.
+    std::sort(out.choices.begin(), out.choices.end());
+    out.preselected = static_cast<int>(out.choices.size()) - 1;
+    std::sort(out.groupNames.begin(), out.groupNames.end());
+    if (!fullVersionId.empty()) {
+        auto full = std::find(out.groupNames.begin(), out.groupNames.end(), fullVersionId);
+        if (full != out.groupNames.end()) *full = "Revision";
+    }
+    return true;
+}
+
+void InstallerFlow::HyoujiButtonClick() {
+    if (!IsDriveAvailable(DriveLetterOf(InstallDiskPath))) {
+        ShowCodeMessage(kCodeNotReady, "");
+    } else if (!platform::DirectoryExists(InstallDiskPath)) {
+        ShowCodeMessage(kCodeDirMissing, "");
+    } else if (ReadControlFile(InstallDiskPath) == 0) {
+        BuildEntryList();
+    }
+}
+
+void InstallerFlow::BuildEntryList() {
+    freshRevision_ = false;
+    if (UninstallMode) {
+        view_.SetMainCaption("Morvan(アンインストール)");
+        ReadControlFile(VersionDownRoot + "\\" + UninstallGroupName);
+    }
+    const std::string& title = CurrentMedia.Title;
+    const std::size_t comma = platform::FindCharDbcs(title, ',');
+    std::string title1, title2 = title;
+    if (comma != std::string::npos) {
+        title1 = title.substr(0, comma);
+        title2 = title.substr(comma + 1);
+    }
+    view_.SetHeaderLabels(platform::CutToBytes(title1, kTitleLineBytes),
+                          platform::CutToBytes(title2, kTitleLineBytes),
+                          CurrentMedia.Version != "0.00" ? "Ver " + CurrentMedia.VersionText : "",
+                          "管理番号[" + CurrentMedia.RevisionId + "]");
+    if (!UninstallMode) {
+        // A medium starts a new full-version group unless the kept group of the last
+        // full version has the same revision id.
+        const std::string mediaRevision = CurrentMedia.RevisionId;
+        const std::string keptGroup = VersionDownRoot + "\\Revision";
+        if (platform::FileExists(keptGroup + ControlFileName)) {
+            ReadControlFile(keptGroup);
+            freshRevision_ = CurrentMedia.RevisionId != mediaRevision;
+            ReadControlFile(InstallDiskPath);
+        } else {
+            freshRevision_ = true;
+        }
+    }
+    ScriptEntryCount = ScanScripts(freshRevision_);
+    std::vector<std::string> rows;
+    for (int i = 1; i <= ScriptEntryCount && i <= kMaxScriptEntries; ++i) {
+        std::string line;
+        if (ScriptEntryLine(i, line) != 0) rows.push_back(line);
+    }
+    view_.SetEntryRows(rows);
+    std::vector<std::string> notes;
+    std::string text;
+    if (platform::FileExists(ReadmeDocFile) && platform::ReadFileBytes(ReadmeDocFile, text) == 0) {
+        notes = platform::SplitLines(text);
+    }
+    view_.SetNotesLines(notes);
+}
+
+void InstallerFlow::OkButtonClick() {
+    if (ScriptEntryCount == 0 || jobRunning_ || mainClosed_) return;
+    const std::string mediaDir =
+        UninstallMode ? VersionDownRoot + "\\" + UninstallGroupName : InstallDiskPath;
+    if (!CheckMedia(mediaDir)) return;
+    if (!UninstallMode && CurrentMedia.Version != "0.00" && freshRevision_) {
+        // A new full version: the kept group of the previous one goes.
+        RunAndWait("", "COMMAND /C RMDIR /S/Q " + VersionDownRoot + "\\Revision");
+    }
+    ScriptEntryCount = ScanScripts(false);
+
+    // The worker reads the selection from this snapshot, never from the list itself.
+    std::vector<bool> selection = view_.EntryRowSelection();
+    ++jobNumber_;
+    jobRunning_ = true;
+    JobPauseGate().Open();
+    worker_.Start(view_, jobNumber_, std::move(selection), freshRevision_, UninstallMode);
+    view_.HideMain();
+    ExecutedCommandCount = 0;
+    view_.SetTimerRunning(true);
+    for (;;) {
+        const std::uint8_t state = JobState.load();
+        if (state != kJobRunning && state != kJobStopRequested) break;
+        view_.RunProgressDialog();
+        if (JobState.load() == kJobStopRequested) {
+            // The stop button has closed the gate: the worker waits at the next command.
+            if (AskStop() == IDOK) {
+                AbortJob();
+            } else {
+                // Going on: back to running, so that the close box aborts again.
+                std::uint8_t expected = kJobStopRequested;
+                JobState.compare_exchange_strong(expected, kJobRunning);
+            }
+            JobPauseGate().Open();
+        }
+    }
+    JobPauseGate().Open();
+    view_.SetTimerRunning(false);
+
+    if (JobState.load() != kJobFinished) {
+        // A failed command, a confirmed stop or the progress dialog closed: nothing is
+        // recorded; the worker is ended at the clean-up.
+        jobRunning_ = false;
+        CloseMain();
+        return;
+    }
+    WaitForWorker();
+    jobRunning_ = false;
+    if (UninstallMode) {
+        RemoveRevision(CurrentMedia.RevisionId);
+        NotifyUninstallDone();
+        CloseMain();
+        return;
+    }
+    FinishInstallJob();
+}
+
+void InstallerFlow::FinishInstallJob() {
+    RecordRevision();
+    view_.SetProgressBar(0);
+    if (CurrentMedia.MediaNo == CurrentMedia.MediaCount) {
+        NotifyInstallDone();
+        CloseMain();
+        return;
+    }
+    const int done = NumberOf(CurrentMedia.MediaNo);
+    if (AskNextMedium(done, NumberOf(CurrentMedia.MediaCount)) != IDOK) {
+        CloseMain();
+        return;
+    }
+    ShowMainAgain();
+    for (;;) {
+        if (mainClosed_) return;
+        if (NumberOf(CurrentMedia.MediaNo) == done + 1) return;  // waits for OK
+        const int answer = ShowCodeMessage(kCodeWrongMedium, "");
+        if (answer == IDABORT) {
+            CloseMain();
+            return;
+        }
+        if (answer != IDRETRY) return;  // Ignore: the dialog stays as it is
+        view_.HideMain();
+        ShowMainAgain();
+    }
+}
+
+void InstallerFlow::ShowMainAgain() {
+    view_.MakeMainVisible();
+    OnShow();
+}
+
+void InstallerFlow::Timer1Timer() {
+    const std::uint8_t state = JobState.load();
+    if (state == kJobAborted) {
+        view_.CloseProgressDialog();
+        CloseMain();
+    } else if (state == kJobFinished) {
+        view_.CloseProgressDialog();
+    }
+    const std::int32_t total = TotalCommandCount.load();
+    if (total != 0) {
+        // "@" lines are executed but not counted by the scan: the bar stops at 100.
+        const double percent = std::round(ExecutedCommandCount.load() * 100.0 / total);
+        view_.SetProgressBar(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
+    }
+}
+
+void InstallerFlow::StopButtonClick() {
+    std::uint8_t expected = kJobRunning;
+    if (JobState.compare_exchange_strong(expected, kJobStopRequested)) {
+        // The worker pauses at its next command while the user is asked.
+        JobPauseGate().Close();
+    }
+    view_.CloseProgressDialog();
+}
+
+void InstallerFlow::ProgressClosed() {
+    if (!jobRunning_) return;
+    std::uint8_t state = JobState.load();
+    while (state != kJobFinished && state != kJobStopRequested && state != kJobAborted &&
+           !JobState.compare_exchange_weak(state, kJobAborted)) {
+    }
+}
+
+void InstallerFlow::WorkerClosedProgress(int jobNumber) {
+    if (jobRunning_ && jobNumber == jobNumber_) view_.CloseProgressDialog();
+}
+
+void InstallerFlow::WaitForWorker() {
+    if (!worker_.Running()) return;
+    JobPauseGate().Open();
+    view_.WaitUntil([this] { return worker_.Finished(); });
+    worker_.Join();
+}
+
+void InstallerFlow::Cleanup() {
+    if (cleanedUp_) return;
+    cleanedUp_ = true;
+    // A stopped or aborted job's worker is let through the gate (it skips what is
+    // left) and ended before anything is removed under its feet.
+    WaitForWorker();
+    jobRunning_ = false;
+    if (!cleanupAllowed_) return;
+    if (platform::DirectoryExists(BackupDir)) {
+        platform::SetCurrentDirectoryW(BackupDir);
+        ClearDirectory(BackupDir + "\\");
+    }
+    if (platform::DirectoryExists(ExtractDir)) RemoveTree(ExtractDir);
+    platform::DeleteFileW(WorkListFile);
+    platform::DeleteFileW(WorkScratchFile);
+    platform::DeleteFileW(ReadmeDocFile);
+    RunPauserIfHalted();
+}
+
+std::string InstallerFlow::DirSelectShown() {
+    InstallDiskPath = "A:\\";
+    return InstallDiskPath;
+}
+
+DialogOutcome InstallerFlow::DirSelectOk(const std::string& editText) {
+    InstallDiskPath = editText;
+    RemoveTrailingBackslash(InstallDiskPath);
+    if (!IsDriveAvailable(DriveLetterOf(InstallDiskPath))) return DialogOutcome::StayOpen;
+    if (!platform::DirectoryExists(InstallDiskPath)) {
+        ShowCodeMessage(kCodeDirMissing, "");
+        return DialogOutcome::StayOpen;
+    }
+    // A missing control file has shown code -4; a malformed one shows nothing.
+    if (ReadControlFile(InstallDiskPath) != 0) return DialogOutcome::StayOpen;
+    if (!CheckMedia(InstallDiskPath)) return DialogOutcome::Cancel;
+    return DialogOutcome::Ok;
+}
+
+std::string InstallerFlow::BrowseStartDir(const std::string& editText) {
+    return platform::DirectoryExists(editText) ? editText : std::string("C:\\");
+}
+
+bool InstallerFlow::DriveChangeAllowed(char letter) {
+    if (IsDriveAvailable(letter)) return true;
+    ShowCodeMessage(kCodeNotReady, "");
+    return false;
+}
+
+DialogOutcome InstallerFlow::DirViewOk(const std::string& directory) {
+    InstallDiskPath = directory;
+    if (!IsDriveAvailable(DriveLetterOf(directory))) return DialogOutcome::StayOpen;
+    if (!platform::DirectoryExists(directory)) {
+        ShowCodeMessage(kCodeDirMissing, "");
+        return DialogOutcome::StayOpen;
+    }
+    return DialogOutcome::Ok;
+}
+
+DialogOutcome InstallerFlow::VerSelectOk(int index) {
+    const int count = static_cast<int>(uninstallChoices_.groupNames.size());
+    if (index < 0 || index >= count) return DialogOutcome::StayOpen;
+    DialogOutcome outcome = DialogOutcome::Ok;
+    if (index != count - 1) {
+        // Not the newest group: warn, again as long as the answer is Retry.
+        int answer;
+        do {
+            answer = ShowCodeMessage(kCodeUninstallNewestFirst, "");
+        } while (answer == IDRETRY);
+        if (answer == IDABORT) outcome = DialogOutcome::Cancel;
+    }
+    UninstallGroupName = platform::CutToBytes(uninstallChoices_.groupNames[index], kGroupNameBytes);
+    return outcome;
+}

@@ -1,0 +1,115 @@
+// MorvanUP: program start. Sets the application title, creates the forms once in this
+// order (the main form's creation reads the command line and the environment), runs
+// the main dialog until it closes, then cleans up.
+//
+// Test-only automation: with MORVANUP_AUTOPILOT set to a non-empty value the program
+// answers every message box with its first button without showing it (the box is
+// printed to standard error), and presses the OK button of the main dialog, or of the
+// open modal dialog other than the progress dialog, whenever it waits for the user.
+// The end-to-end tests use it where no keyboard can be sent (the offscreen platform);
+// the demo drives the program with real keystrokes instead.
+#include <QApplication>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdlib>
+#include <memory>
+
+#include "installer/app/DirSelectDlg.h"
+#include "installer/app/DirViewDlg.h"
+#include "installer/app/InstallerFlow.h"
+#include "installer/app/JyokyoDlg.h"
+#include "installer/app/PauseGate.h"
+#include "installer/app/QtInstallerView.h"
+#include "installer/app/QtMessageSink.h"
+#include "installer/app/ReadmeDlg.h"
+#include "installer/app/SystemText.h"
+#include "installer/app/VerSelectDlg.h"
+#include "installer/app/VermainDlg.h"
+#include "installer/engine/JobState.h"
+#include "platform/Process.h"
+
+namespace {
+
+bool AutopilotRequested() {
+    const char* value = std::getenv("MORVANUP_AUTOPILOT");
+    return value != nullptr && *value != '\0';
+}
+
+// The parameters of the Windows command line, without the program's own name.
+std::vector<std::string> CommandLineParameters(int argc, char** argv) {
+    std::vector<std::string> parameters =
+        platform::SplitCommandLine(platform::GetCommandLineW(argc, argv));
+    if (!parameters.empty()) parameters.erase(parameters.begin());
+    return parameters;
+}
+
+void PressOkWhenWaiting(TVermainDlg* main, const InstallerFlow& flow) {
+    if (flow.MainClosed()) return;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr) {
+        if (qobject_cast<TJyokyoDlg*>(modal) != nullptr) return;
+        auto* ok = modal->findChild<QPushButton*>(QStringLiteral("OkButton"));
+        if (ok != nullptr && ok->isVisible() && ok->isEnabled()) ok->click();
+        return;
+    }
+    if (main->isVisible()) main->OkButton->click();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The program ends when the main dialog closes, not when its last window hides
+    // (the main dialog hides behind the progress dialog during a job).
+    app.setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(FromSystem("バージョンアップツール"));
+    InstallFontSubstitutes();
+    QApplication::setFont(DialogFont());
+
+    const bool autopilot = AutopilotRequested();
+    QtMessageSink sink(autopilot);
+    SetMessageSink(&sink);
+    SetCommandGate(&PassJobPauseGate);
+
+    QtInstallerView view;
+    QtWorkRootLock lock;
+    InstallerFlow flow(view, &lock);
+
+    auto vermain = std::make_unique<TVermainDlg>(flow);
+    flow.Create(CommandLineParameters(argc, argv));
+    auto dirView = std::make_unique<TDirViewDlg>();
+    auto dirSelect = std::make_unique<TDirSelectDlg>(flow, *dirView);
+    auto verSelect = std::make_unique<TVerSelectDlg>(flow);
+    auto jyokyo = std::make_unique<TJyokyoDlg>(flow);
+    auto readme = std::make_unique<TReadmeDlg>();
+    vermain->SetReadmeDlg(readme.get());
+    view.Attach(&flow, vermain.get(), dirSelect.get(), verSelect.get(), jyokyo.get(),
+                readme.get());
+
+    QEventLoop mainLoop;
+    QObject::connect(&view, &QtInstallerView::mainClosed, &mainLoop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    QTimer autopilotTimer;
+    if (autopilot) {
+        QObject::connect(&autopilotTimer, &QTimer::timeout, vermain.get(),
+                         [&] { PressOkWhenWaiting(vermain.get(), flow); });
+        autopilotTimer.start(300);
+    }
+    vermain->show();
+    QTimer::singleShot(0, vermain.get(), [&flow] { flow.OnShow(); });
+    mainLoop.exec();
+    autopilotTimer.stop();
+
+    // Destruction of the main dialog: the worker ends first, then the clean-up.
+    flow.Cleanup();
+    SetCommandGate(nullptr);
+    readme.reset();
+    jyokyo.reset();
+    verSelect.reset();
+    dirSelect.reset();
+    dirView.reset();
+    vermain.reset();
+    SetMessageSink(nullptr);
+    return 0;
+}

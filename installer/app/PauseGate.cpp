@@ -1,0 +1,34 @@
+#include "installer/app/PauseGate.h"
+
+#include "installer/engine/JobState.h"
+
+void PauseGate::Close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+}
+
+void PauseGate::Open() {
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = false;
+    }
+    opened_.notify_all();
+}
+
+bool PauseGate::IsClosed() const {
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
+bool PauseGate::Pass() {
+    std::unique_lock lock(mutex_);
+    opened_.wait(lock, [this] { return !closed_; });
+    return !JobAborted();
+}
+
+PauseGate& JobPauseGate() {
+    static PauseGate gate;
+    return gate;
+}
+
+bool PassJobPauseGate() { return JobPauseGate().Pass(); }

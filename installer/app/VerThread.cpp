@@ -1,0 +1,53 @@
+#include "installer/app/VerThread.h"
+
+#include "installer/app/InstallerView.h"
+#include "installer/app/PauseGate.h"
+#include "installer/engine/JobState.h"
+#include "installer/engine/ScriptExecution.h"
+#include "installer/env/ScriptTable.h"
+
+TVerThread::~TVerThread() { Join(); }
+
+void TVerThread::Start(InstallerView& view, int jobNumber, std::vector<bool> selectedRows,
+                       bool freshRevision, bool uninstallMode) {
+    Join();
+    finished_ = false;
+    thread_ = std::thread([this, &view, jobNumber, rows = std::move(selectedRows),
+                           freshRevision, uninstallMode] {
+        Body(view, jobNumber, rows, freshRevision, uninstallMode);
+        finished_ = true;
+    });
+}
+
+void TVerThread::Join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void TVerThread::Body(InstallerView& view, int jobNumber, const std::vector<bool>& selectedRows,
+                      bool freshRevision, bool uninstallMode) {
+    if (!uninstallMode) {
+        view.PostInstLabel("インストール中");
+    } else {
+        view.PostProgressCaption("バージョンダウン中");
+        view.PostInstLabel("アンインストール中");
+    }
+    ExecutedCommandCount = 0;
+    std::size_t row = 0;
+    for (int i = 1; i <= ScriptEntryCount && i <= kMaxScriptEntries; ++i) {
+        if (ScriptEntries[i].CommandCount == 0) continue;
+        const bool selected = row < selectedRows.size() && selectedRows[row];
+        ++row;
+        if (!selected) continue;
+        // A stop being confirmed holds the worker here; once the job is aborted
+        // (a failed command, a confirmed stop, the progress dialog closed) the
+        // remaining entries are not started.
+        if (!JobPauseGate().Pass()) break;
+        view.PostTitleLabel(ScriptEntries[i].Title);
+        RunScript(i, freshRevision);
+    }
+    // Finished, unless aborted: an aborted job stays aborted.
+    std::uint8_t state = JobState.load();
+    while (state != kJobAborted && !JobState.compare_exchange_weak(state, kJobFinished)) {
+    }
+    view.PostCloseProgressDialog(jobNumber);
+}
