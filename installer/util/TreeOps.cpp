@@ -63,8 +63,9 @@ int ClearDirectory(const std::string& dir) {
     return 0;
 }
 
-bool RemoveTree(const std::string& dir) {
+bool RemoveTree(const std::string& given) {
     bool result = true;
+    const std::string dir = WithoutTrailingBackslash(given);  // "X\" names the folder X
     if (!platform::DirectoryExists(dir)) return result;
     for (const platform::FindEntry& entry : AllEntries(dir + "\\*.*")) {
         const std::string path = dir + "\\" + entry.name;

@@ -48,7 +48,7 @@ TEST_F(TreeOps, RemoveTreeRemovesEverythingHiddenIncluded) {
     EXPECT_FALSE(Exists("C:\\OLD"));
     EXPECT_TRUE(RemoveTree("C:\\OLD"));  // nothing there: nothing fails
     MakeDir("C:\\EMPTY");
-    EXPECT_TRUE(RemoveTree("C:\\EMPTY"));
+    EXPECT_TRUE(RemoveTree("C:\\EMPTY\\"));
     EXPECT_FALSE(Exists("C:\\EMPTY"));
 }
 
