@@ -1,0 +1,112 @@
+// The uninstall script: where undo lines go, which names count as recorded, and the
+// name a command line works on.
+#include "ArchiveFixtures.h"
+#include "installer/engine/Backup.h"
+#include "installer/engine/JobState.h"
+#include "installer/engine/ScriptExecution.h"
+
+namespace {
+
+using namespace engine_test;
+
+class BackupUndo : public EngineMedium {
+protected:
+    void SetUp() override {
+        EngineMedium::SetUp();
+        UndoScriptPath = "C:\\STORE\\INST00.DAT";
+        Write(UndoScriptPath, Lines({"2.10/20240101", "UNINST,TITLE WITH SETUP.EXE", "INSTEND",
+                                     "UNINST,SECOND", "INSTEND", "README", "R.TXT NOTES",
+                                     "READMEEND"}));
+    }
+};
+
+TEST_F(BackupUndo, LinesGoBeforeTheFirstInstendInRecordingOrder) {
+    InsertUndoLine("D C:\\APP\\ONE.TXT");
+    InsertUndoLine("C TWO.TXT C:\\APP\\");
+    EXPECT_EQ(Read(UndoScriptPath),
+              Lines({"2.10/20240101", "UNINST,TITLE WITH SETUP.EXE", "D C:\\APP\\ONE.TXT",
+                     "C TWO.TXT C:\\APP\\", "INSTEND", "UNINST,SECOND", "INSTEND", "README",
+                     "R.TXT NOTES", "READMEEND"}));
+    // No uninstall script, or none kept: nothing is written anywhere.
+    UndoScriptPath = kNonBackup;
+    InsertUndoLine("D C:\\X");
+    EXPECT_FALSE(platform::FileExists("NON_BACKUP"));
+}
+
+TEST_F(BackupUndo, NameIsRecordedOnlyAsAWholeFileNameOfAnUndoLine) {
+    InsertUndoLine("D C:\\APP\\SUB\\LONGNAME.TXT");
+    InsertUndoLine("L DATA.LZH C:\\APP\\");
+    InsertUndoLine(";*.LOG");
+    InsertUndoLine("C 表示.INI C:\\APP\\");
+    InsertUndoLine("R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\V\" \"C:\\APP\\VALUE.TXT\"");
+    InsertUndoLine("@HALTAPP");
+    for (const char* name : {"LONGNAME.TXT", "longname.txt", "DATA.LZH", "*.LOG", "表示.INI", "@HALTAPP"}) {
+        EXPECT_TRUE(IsRecordedInUndoScript(name)) << Utf8(name);
+    }
+    // Inside a longer name, a folder name, the command letter, a title, a registry
+    // value, the README: not recorded.
+    for (const char* name : {"NAME.TXT", "SUB", "APP", "D", "L", "SETUP.EXE", "VALUE.TXT", "R.TXT",
+                             "DATA", "示.INI", ""}) {
+        EXPECT_FALSE(IsRecordedInUndoScript(name)) << Utf8(name);
+    }
+    UndoScriptPath = kNonBackup;
+    EXPECT_FALSE(IsRecordedInUndoScript("DATA.LZH"));
+}
+
+TEST(UndoTarget, FileNamePartOfTheCommandsOperand) {
+    EXPECT_EQ(UndoTargetName("L DISK1\\APP.LZH C:\\APP"), "APP.LZH");
+    EXPECT_EQ(UndoTargetName("C SRC\\表示.EXE C:\\APP\\NEW.EXE"), "表示.EXE");
+    EXPECT_EQ(UndoTargetName("D C:\\APP\\LOGS\\*.LOG"), "*.LOG");
+    EXPECT_EQ(UndoTargetName("A PACKAGE.INF C:\\KEL\\INSTALL"), "PACKAGE.INF");
+    EXPECT_EQ(UndoTargetName("C NAME.TXT"), "NAME.TXT");
+    EXPECT_EQ(UndoTargetName("@HALTAPP"), "");
+}
+
+class BackupCommands : public EngineMedium {
+protected:
+    void Run(std::initializer_list<std::string> commands) {
+        std::string text = Lines({"2.10/20240101", "UNINST,記録"});
+        for (const auto& line : commands) text += line + "\r\n";
+        WriteScript(0, text + "INSTEND\r\n");
+        RunScript(ScanScripts(false), true);
+    }
+    std::string Store() { return VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\01"; }
+    std::vector<std::string> Undo() {
+        auto lines = platform::SplitLines(Read(Store() + "\\INST00.DAT"));
+        return std::vector<std::string>(lines.begin() + 2, lines.end() - 1);
+    }
+};
+
+TEST_F(BackupCommands, SameArchiveTwiceKeepsTheOldestStateAndNewFilesOnlyGetDeleteLines) {
+    Write("C:\\APP\\OLD.TXT", "old");
+    MakeLzh("K:\\APP.LZH", {{"OLD.TXT", "new"}, {"ADD.TXT", "add"}});
+    MakeLzh("K:\\NEWONLY.LZH", {{"N1.TXT", "1"}});
+    Run({"L APP.LZH C:\\APP", "L APP.LZH C:\\APP", "L NEWONLY.LZH C:\\APP"});
+    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(Undo(), (std::vector<std::string>{"D C:\\APP\\ADD.TXT", "L APP.LZH C:\\APP\\", ";APP.LZH",
+                                                "D C:\\APP\\N1.TXT", ";NEWONLY.LZH"}));
+    EXPECT_TRUE(platform::FileExists(Store() + "\\APP.LZH"));
+    EXPECT_FALSE(platform::FileExists(Store() + "\\NEWONLY.LZH"));
+}
+
+TEST_F(BackupCommands, CopyDeleteListAndHaltLinesWithSavedFormerFiles) {
+    Write("C:\\APP\\EXIST.INI", "former");
+    Write("C:\\APP\\LOGS\\A.LOG", "a");
+    Write("C:\\APP\\LIST.TXT", "x\r\n");
+    Write("K:\\EXIST.INI", "new");
+    Write("K:\\NEW.INI", "new");
+    Write("K:\\LIST.TXT", "y\r\n");
+    Write("K:\\ABSENT.LST", "y\r\n");
+    Run({"C EXIST.INI C:\\APP\\", "C NEW.INI C:\\APP\\", "C EXIST.INI C:\\APP\\",
+         "D C:\\APP\\LOGS\\*.LOG", "@HALTAPP", "A LIST.TXT C:\\APP", "A ABSENT.LST C:\\APP",
+         "@OTHER"});
+    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(Undo(), (std::vector<std::string>{"C EXIST.INI C:\\APP\\", "D C:\\APP\\NEW.INI",
+                                                "C A.LOG C:\\APP\\LOGS\\", ";*.LOG", "@HALTAPP",
+                                                "C LIST.TXT C:\\APP\\", ";LIST.TXT", ";ABSENT.LST"}));
+    EXPECT_EQ(Read(Store() + "\\EXIST.INI"), "former");
+    EXPECT_EQ(Read(Store() + "\\A.LOG"), "a");
+    EXPECT_EQ(Read(Store() + "\\LIST.TXT"), "x\r\n");
+}
+
+}  // namespace
