@@ -21,11 +21,13 @@ const Section kSections[] = {
     ReportMedium,
     ReportInstalledVersion,
     ReportVerdict,
+    ReportScriptScan,
 };
 
 void PrintUsage() {
     std::fputs(
         "usage: morvanup-check /D<medium directory>\n"
+        "       morvanup-check /U   (the kept groups of the version-down store)\n"
         "  Reads <medium directory>\\MorvanUP.INF (a Windows path in the prefix named by\n"
         "  MORVAN_PREFIX) as the installer does and prints its fields, the installed\n"
         "  version and whether the installer accepts the medium.\n"
@@ -41,6 +43,14 @@ int main(int argc, char** argv) {
     if (!parameters.empty()) parameters.erase(parameters.begin());  // the program itself
 
     CheckRun run;
+    if (IsKeptGroupsRequest(parameters)) {
+        CapturedMessages messages;
+        SetMessageSink(&messages);
+        run.messages = &messages;
+        const int result = ReportKeptGroups(run);
+        SetMessageSink(nullptr);
+        return result;
+    }
     if (!ParseCheckCommandLine(parameters, run.mediumDir)) {
         PrintUsage();
         return kCheckUnusable;

@@ -54,6 +54,13 @@ bool ReportEnvironment(CheckRun& run);
 bool ReportMedium(CheckRun& run);
 bool ReportInstalledVersion(CheckRun& run);
 bool ReportVerdict(CheckRun& run);
+// The script scan: the rows of the main dialog, the entries it leaves out and why,
+// the problems the scan meets and the README document (ScriptSection.cpp).
+bool ReportScriptScan(CheckRun& run);
+
+// Option /U: the kept groups of the version-down store and the entries of each.
+bool IsKeptGroupsRequest(const std::vector<std::string>& parameters);
+int ReportKeptGroups(CheckRun& run);
 
 // The medium directory from the command line, read as the installer reads its own:
 // parameters upper-cased; "/D<path>" ("/D" alone: the current directory) with one

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,10 @@ namespace {
 class TemporaryReadme {
 public:
     TemporaryReadme() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "morvanup-readme-XXXXXX").string();
-        int fd = mkstemp(pattern.data());
-        if (fd >= 0) close(fd);
-        host_ = pattern;
+        std::random_device random;
+        host_ = (std::filesystem::temp_directory_path() /
+                 ("morvanup-readme-" + std::to_string(random()) + ".DOC"))
+                    .string();
         saved_ = ReadmeDocFile;
         ReadmeDocFile = platform::ToWindowsPath(host_);
     }
@@ -73,9 +74,14 @@ void PrintEntries(const std::string& labelPrefix) {
     for (std::size_t i = 0; i < report.scripts.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
         const ScannedScript& script = report.scripts[i];
-        std::string label = labelPrefix + FileName(script.path);
+        const std::string& media = script.entry.MediaNo;
+        std::string label = labelPrefix + (media.empty() ? "" : media + "\\") + FileName(script.path);
         if (index > ScriptEntryCount) {
-            PrintLine(label, "(scan stopped here)");
+            // The scan stopped: the table is empty, the report still knows the entry.
+            const bool last = i + 1 == report.scripts.size();
+            PrintLine(label, "not offered, the scan " + std::string(last ? "stopped in this script" : "stopped later") +
+                                 " (" + script.entry.Title + ", " +
+                                 std::to_string(script.entry.CommandCount) + " command(s) before)");
             continue;
         }
         std::string row;
@@ -154,6 +160,7 @@ int ReportKeptGroups(CheckRun& run) {
         if ((entry.attributes & platform::kAttrDirectory) == 0 || !IsRevisionStoreDir(entry.name)) continue;
         ++groups;
         PrintLine("Group", entry.name);
+        CurrentMedia.DownVersion.clear();  // a 4-line file must not show another group's
         if (ReadControlFile(VersionDownRoot + "\\" + entry.name) != 0) {
             PrintNote("no usable control file: the installer does not offer this group");
             continue;

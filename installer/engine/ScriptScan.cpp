@@ -220,9 +220,10 @@ int ScanScripts(bool freshInstall) {
         ScannedScript note;
         note.path = candidate.path;
         FileOutcome outcome = ScanOneScript(candidate, entry, note, readme);
-        lastReport.scripts.push_back(note);
         ++filled;
         if (outcome == FileOutcome::StopScan) {
+            note.entry = entry;
+            lastReport.scripts.push_back(note);
             stopped = true;
             break;
         }
@@ -230,6 +231,8 @@ int ScanScripts(bool freshInstall) {
         if (!UninstallMode && !freshInstall && platform::FileExists(InstalledMarkerPath(entry.ScriptNo))) {
             entry.Status = kScriptInstalled;
         }
+        note.entry = entry;
+        lastReport.scripts.push_back(note);
     }
 
     platform::WriteFileBytes(ReadmeDocFile, readme);

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/env/ScriptTable.h"
+
 // Fills ScriptEntries, ScriptEntryCount, TotalCommandCount and ReadmeDocFile (CR LF
 // lines); returns the number of entries filled, or 0 after a wildcard error.
 // `freshInstall` true: installed markers are ignored.
@@ -41,6 +43,7 @@ enum class ScriptScanNote {
 struct ScannedScript {
     std::string path;  // the script file of the entry
     ScriptScanNote note = ScriptScanNote::Counted;
+    ScriptEntry entry;  // the entry as this file left it (kept after a stopped scan)
 };
 
 struct ScanProblem {
