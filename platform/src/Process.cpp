@@ -67,25 +67,24 @@ std::string JoinWindows(const std::string& dir, std::string_view name) {
     return dir + "\\" + std::string(name);
 }
 
-// Candidates for `name` in one folder: NAME.EXE first when there is no extension, then
-// the name itself (host programs of the PATH folders have no extension).
+// The candidate for `name` in one folder: NAME.EXE when the name has no extension, as
+// Windows does. The bare name is deliberately not tried: names are matched without
+// regard to case, so "LHA" would otherwise find a host program "lha" in a PATH folder
+// instead of reporting that the prefix lacks LHA.EXE.
 bool TryFolder(const std::string& dir, std::string_view name, std::string& found) {
-    std::vector<std::string> names;
-    if (!HasExtension(name)) names.push_back(std::string(name) + ".EXE");
-    names.emplace_back(name);
-    for (const auto& n : names) {
-        std::string candidate = dir.empty() ? n : JoinWindows(dir, n);
-        if (IsFileAt(candidate)) {
-            found = FullWindowsPath(candidate);
-            return true;
-        }
-    }
-    return false;
+    std::string n = HasExtension(name) ? std::string(name) : std::string(name) + ".EXE";
+    std::string candidate = dir.empty() ? n : JoinWindows(dir, n);
+    if (!IsFileAt(candidate)) return false;
+    found = FullWindowsPath(candidate);
+    return true;
 }
 
 std::string ProgramName(const ProcessStart& start) {
     if (!start.applicationName.empty()) return start.applicationName;
-    std::vector<std::string> tokens = SplitCommandLine(start.commandLine);
+    // The program is the first word of the line, leading blanks aside.
+    std::string_view line = start.commandLine;
+    while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+    std::vector<std::string> tokens = SplitCommandLine(line);
     return tokens.empty() ? std::string() : tokens[0];
 }
 
@@ -129,10 +128,12 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
         i += len;
     };
 
-    while (i < n && IsBlank(line[i])) ++i;
-    if (i >= n) return args;
+    if (n == 0) return args;
 
-    // The program name: quotes group, backslashes are literal.
+    // The program name: quotes group, backslashes are literal. It starts at the very
+    // first character, so a line that begins with a blank has an empty program name
+    // and its first word is argv[1] (programs started with an application name and a
+    // line such as " x -r FILE" rely on this).
     {
         std::string arg;
         bool quoted = false;

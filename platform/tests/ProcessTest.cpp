@@ -23,9 +23,10 @@ TEST(CommandLine, SplitsAsTheCRuntimeDoes) {
     };
     const Case cases[] = {
         {"", {}},
-        {"   ", {}},
+        {"   ", {""}},
         {"prog a b", {"prog", "a", "b"}},
-        {"  prog\t a  ", {"prog", "a"}},
+        {"prog\t a  ", {"prog", "a"}},
+        {" x -r FILE", {"", "x", "-r", "FILE"}},  // leading blank: empty program name
         {"\"C:\\Program Files\\x.exe\" arg", {"C:\\Program Files\\x.exe", "arg"}},
         {"C:\\dir\\\"odd\" x", {"C:\\dir\\odd", "x"}},  // program name: backslashes literal
         {"p \"a b\" c", {"p", "a b", "c"}},
@@ -90,7 +91,21 @@ TEST_F(PrefixTest, ChildGetsArgvCommandLineAndDirectory) {
     EXPECT_EQ(lines[7], "fds=");
 
     std::string found;
+    start.commandLine = "  " + start.commandLine;  // leading blanks do not hide the program
     ASSERT_EQ(FindProgram(start, found), kErrorSuccess);
+    // An application name with a line that starts with a blank (how LHA is called):
+    // the first word reaches the program as argv[1].
+    start.applicationName = "C:\\WINDOWS\\SYSTEM32\\CHILD.EXE";
+    start.commandLine = " --write " + QuoteArgument(report.string()) + " x";
+    start.currentDirectory.clear();
+    ChildProcess second;
+    ASSERT_EQ(StartProcess(start, second), kErrorSuccess);
+    EXPECT_EQ(second.Wait(), 0);
+    lines = ReadReport(report);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "argv[0]=");
+    EXPECT_EQ(lines[1], "argv[1]=--write");
+    EXPECT_EQ(lines[3], "argv[3]=x");
     EXPECT_TRUE(EqualsNoCase(found, "C:\\WINDOWS\\SYSTEM32\\CHILD.EXE")) << found;
 }
 

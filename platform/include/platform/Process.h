@@ -55,6 +55,8 @@ WinError StartProcess(const ProcessStart& start, ChildProcess& child);
 WinError FindProgram(const ProcessStart& start, std::string& windowsPath);
 
 // Splits a Windows command line as the C runtime does (quotes, backslashes, blanks).
+// The program name is read from the first character: a line that begins with a blank
+// gives an empty first element. An empty line gives no elements.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // Quotes one argument so that SplitCommandLine gives it back unchanged.
 std::string QuoteArgument(std::string_view argument);
