@@ -42,7 +42,7 @@ WinError DeleteFileW(std::string_view path);
 WinError CreateDirectoryW(std::string_view path);
 // Creates a directory and all its missing parents; an existing directory is 0.
 WinError CreateDirectoryTree(std::string_view path);
-// Removes an empty directory (145 when not empty, 2/3 when missing).
+// Removes an empty directory (145 when not empty, 2/3 when missing, 267 when it is a file).
 WinError RemoveDirectoryW(std::string_view path);
 
 // Moves or renames a file or directory (replacing a file target).

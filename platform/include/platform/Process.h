@@ -61,8 +61,10 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // Quotes one argument so that SplitCommandLine gives it back unchanged.
 std::string QuoteArgument(std::string_view argument);
 
-// The command line of the running program: MORVAN_CMDLINE when set, else argv joined
-// with QuoteArgument (argv converted from UTF-8 to code page 932).
+// The command line of the running program: MORVAN_CMDLINE when set and it splits into
+// this program's arguments (a line inherited from an ancestor started by other means
+// does not), else argv joined with QuoteArgument (argv converted from UTF-8 to code
+// page 932).
 std::string GetCommandLineW(int argc, char** argv);
 
 }  // namespace platform
