@@ -15,17 +15,11 @@
 #include <cstdlib>
 #include <memory>
 
-#include "installer/app/DirSelectDlg.h"
-#include "installer/app/DirViewDlg.h"
 #include "installer/app/InstallerFlow.h"
-#include "installer/app/JyokyoDlg.h"
 #include "installer/app/PauseGate.h"
+#include "installer/app/ProgramForms.h"
 #include "installer/app/QtInstallerView.h"
 #include "installer/app/QtMessageSink.h"
-#include "installer/app/ReadmeDlg.h"
-#include "installer/app/SystemText.h"
-#include "installer/app/VerSelectDlg.h"
-#include "installer/app/VermainDlg.h"
 #include "installer/engine/JobState.h"
 #include "platform/Process.h"
 
@@ -60,12 +54,7 @@ void PressOkWhenWaiting(TVermainDlg* main, const InstallerFlow& flow) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    // The program ends when the main dialog closes, not when its last window hides
-    // (the main dialog hides behind the progress dialog during a job).
-    app.setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName(FromSystem("バージョンアップツール"));
-    InstallFontSubstitutes();
-    QApplication::setFont(DialogFont());
+    SetUpApplication();
 
     const bool autopilot = AutopilotRequested();
     QtMessageSink sink(autopilot);
@@ -75,41 +64,27 @@ int main(int argc, char** argv) {
     QtInstallerView view;
     QtWorkRootLock lock;
     InstallerFlow flow(view, &lock);
-
-    auto vermain = std::make_unique<TVermainDlg>(flow);
-    flow.Create(CommandLineParameters(argc, argv));
-    auto dirView = std::make_unique<TDirViewDlg>();
-    auto dirSelect = std::make_unique<TDirSelectDlg>(flow, *dirView);
-    auto verSelect = std::make_unique<TVerSelectDlg>(flow);
-    auto jyokyo = std::make_unique<TJyokyoDlg>(flow);
-    auto readme = std::make_unique<TReadmeDlg>();
-    vermain->SetReadmeDlg(readme.get());
-    view.Attach(&flow, vermain.get(), dirSelect.get(), verSelect.get(), jyokyo.get(),
-                readme.get());
+    auto forms = std::make_unique<ProgramForms>(flow, view, CommandLineParameters(argc, argv));
+    TVermainDlg* vermain = forms->VermainDlg.get();
 
     QEventLoop mainLoop;
     QObject::connect(&view, &QtInstallerView::mainClosed, &mainLoop, &QEventLoop::quit,
                      Qt::QueuedConnection);
     QTimer autopilotTimer;
     if (autopilot) {
-        QObject::connect(&autopilotTimer, &QTimer::timeout, vermain.get(),
-                         [&] { PressOkWhenWaiting(vermain.get(), flow); });
+        QObject::connect(&autopilotTimer, &QTimer::timeout, vermain,
+                         [&] { PressOkWhenWaiting(vermain, flow); });
         autopilotTimer.start(300);
     }
     vermain->show();
-    QTimer::singleShot(0, vermain.get(), [&flow] { flow.OnShow(); });
+    QTimer::singleShot(0, vermain, [&flow] { flow.OnShow(); });
     mainLoop.exec();
     autopilotTimer.stop();
 
     // Destruction of the main dialog: the worker ends first, then the clean-up.
     flow.Cleanup();
     SetCommandGate(nullptr);
-    readme.reset();
-    jyokyo.reset();
-    verSelect.reset();
-    dirSelect.reset();
-    dirView.reset();
-    vermain.reset();
+    forms.reset();
     SetMessageSink(nullptr);
     return 0;
 }

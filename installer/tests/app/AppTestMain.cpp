@@ -5,14 +5,12 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "installer/app/SystemText.h"
+#include "installer/app/ProgramForms.h"
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    InstallFontSubstitutes();
-    QApplication::setFont(DialogFont());
+    SetUpApplication();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
