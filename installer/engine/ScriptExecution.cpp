@@ -77,6 +77,9 @@ void SaveControlFile() {
 void RemoveMediaDirIfDone(const std::string& mediaNo) {
     std::string dir = UninstallMediaDir(mediaNo);
     if (FileExistsByPattern(dir + "\\INST*.DA_") == 0) return;
+    // A directory with a blank (an application folder under "Program Files") is
+    // quoted: unquoted, the interpreter would remove the tree named by its first word.
+    if (dir.find(' ') != std::string::npos) dir = "\"" + dir + "\"";
     RunAndWait("", "COMMAND /C RMDIR /S/Q " + dir);
 }
 

@@ -3,6 +3,7 @@
 #include "EngineMedium.h"
 #include "installer/engine/ScriptExecution.h"
 #include "installer/engine/ScriptLines.h"
+#include "installer/util/ChildProcesses.h"
 
 namespace {
 
@@ -151,6 +152,17 @@ TEST_F(ExecutionStore, FailedUninstallKeepsItsScript) {
     EXPECT_EQ(JobState.load(), kJobAborted);
     EXPECT_TRUE(platform::FileExists(media + "\\INST00.DAT"));
     EXPECT_TRUE(platform::FileExists(media + "\\INST00.DA_"));
+}
+
+TEST_F(ExecutionStore, CommandInterpreterRemovesTreesAndRefusesEverythingElse) {
+    Write("C:\\OLD 表ソ\\SUB\\A.TXT", "a");
+    EXPECT_EQ(RunAndWait("", "COMMAND /C RMDIR /S/Q \"C:\\OLD 表ソ\""), 0);
+    EXPECT_FALSE(platform::DirectoryExists("C:\\OLD 表ソ"));
+    EXPECT_NE(RunAndWait("", "COMMAND /C RMDIR /S/Q C:\\NOT THERE"), 0);
+    Write("C:\\KEEP\\A.TXT", "a");
+    EXPECT_NE(RunAndWait("", "COMMAND /C DEL C:\\KEEP\\A.TXT"), 0);
+    EXPECT_NE(RunAndWait("", "COMMAND /C RMDIR C:\\KEEP"), 0);  // without /S /Q
+    EXPECT_TRUE(platform::FileExists("C:\\KEEP\\A.TXT"));
 }
 
 }  // namespace

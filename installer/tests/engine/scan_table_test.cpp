@@ -144,19 +144,6 @@ TEST_F(ScanTable, WildcardInTrueIfBlockIsOnlyNotCounted) {
     EXPECT_EQ(messages_.Boxes().size(), 1u);
 }
 
-TEST_F(ScanTable, CheckScriptCommandClassifiesFirstCharacters) {
-    for (const char* counted : {"L A.LZH C:\\X", "Z A.ZIP C:\\X", "C A B", "D C:\\X\\*.*",
-                                "A L.LST C:\\X", "P L.LST C:\\X", "X PROG", "R \"K\\V\" 1"}) {
-        EXPECT_EQ(CheckScriptCommand(counted), 0) << counted;
-    }
-    for (const char* other : {"@HALTAPP", " C A B", "", "END", "表"}) {
-        EXPECT_EQ(CheckScriptCommand(other), 1) << other;
-    }
-    EXPECT_EQ(CheckScriptCommand("L A?.LZH C:\\X"), -8);
-    EXPECT_EQ(CheckScriptCommand("Z A.ZIP C:\\*"), -8);
-    EXPECT_EQ(CheckScriptCommand("C *.TXT C:\\X\\"), 0);
-}
-
 TEST_F(ScanTable, UninstallModeScansKeptGroupsAndStopsAtTheTableLimit) {
     UninstallMode = true;
     UninstallGroupName = "20240101";
