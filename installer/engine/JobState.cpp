@@ -1,5 +1,7 @@
 #include "installer/engine/JobState.h"
 
+#include "installer/engine/ScriptScan.h"
+
 // One place for the state a job shares between the worker and the UI thread's timer.
 // JobState and the counter are atomics because the timer polls them while the worker
 // writes them; the strings belong to the worker alone while it runs.
@@ -27,4 +29,5 @@ void ResetJobState() {
     RunScriptNo.clear();
     RunMediaNo.clear();
     CurrentPackageName.clear();
+    ResetScanReport();
 }

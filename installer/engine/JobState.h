@@ -35,4 +35,6 @@ using CommandGateFunction = bool (*)();
 void SetCommandGate(CommandGateFunction gate);  // nullptr removes the gate
 bool PassCommandGate();
 
+// Restores the engine's state to program start (tests): the job state, the counter,
+// the strings above and the report of the last scan.
 void ResetJobState();

@@ -170,6 +170,18 @@ TEST_F(ScanTable, UninstallModeScansKeptGroupsAndStopsAtTheTableLimit) {
     EXPECT_EQ(TotalCommandCount.load(), 99);
 }
 
+TEST_F(ScanTable, DeepMediumPathsAreUsedWhole) {
+    // 97 characters before the file name: a path cut to 81 would name no script.
+    const std::string deep = "K:\\" + std::string(60, 'D') + "\\表ソ表ソ\\" + std::string(20, 'E');
+    Write(deep + "\\MorvanUP.INF", Lines({"Morvan,深い", "2.10/20240101", "2.00/", "01/01"}));
+    Write(deep + "\\INST04.DAT", Lines({"2.10/20240101", "INST,深い場所", "C A B\\", "INSTEND"}));
+    InstallDiskPath = deep;
+    ASSERT_EQ(ReadControlFile(deep), 0);
+    ASSERT_EQ(ScanScripts(false), 1);
+    EXPECT_EQ(ScriptEntries[1].ScriptNo, "04");
+    EXPECT_EQ(ScriptEntries[1].CommandCount, 1);
+}
+
 TEST_F(ScanTable, NoScriptsGiveNoEntries) {
     EXPECT_EQ(ScanScripts(false), 0);
     EXPECT_EQ(Read(ReadmeDocFile), "");
