@@ -259,9 +259,11 @@ void InstallerFlow::OkButtonClick() {
     ++jobNumber_;
     jobRunning_ = true;
     JobPauseGate().Open();
+    // Reset before the worker starts: reset after it, it could wipe the count of a
+    // command the worker has already run.
+    ExecutedCommandCount = 0;
     worker_.Start(view_, jobNumber_, std::move(selection), freshRevision_, UninstallMode);
     view_.HideMain();
-    ExecutedCommandCount = 0;
     view_.SetTimerRunning(true);
     for (;;) {
         const std::uint8_t state = JobState.load();

@@ -59,6 +59,17 @@ private:
     bool done_ = false;
 };
 
+// Counts the showings of a widget.
+class ShowCounter : public QObject {
+public:
+    explicit ShowCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) ++count;
+        return false;
+    }
+    int count = 0;
+};
+
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -183,27 +194,22 @@ TEST_F(DialogTest, StopThenCancelGoesOnWhereTheWorkerWas) {
     Start({"/DD:\\"});
     HoldingGate gate(2);
     TJyokyoDlg& progress = *forms->JyokyoDlg;
-    int progressShown = 0;
-    bool wasVisible = false;
+    ShowCounter shows(&progress);
     bool stopped = false;
     Driver driver([&] {
-        const bool visible = progress.isVisible();
-        if (visible && !wasVisible) ++progressShown;
-        wasVisible = visible;
-        if (progressShown == 1 && visible && !stopped && gate.WaitUntilHeld()) {
-            QCoreApplication::sendPostedEvents();  // the worker's label updates
-            EXPECT_EQ(progress.InstLabel->text(), S("インストール中"));
-            EXPECT_EQ(progress.TitleLabel->text(), S("基本データ"));
-            progress.StopButton->click();
-            stopped = true;
-            wasVisible = false;
-            gate.Release();
-        }
-        return progressShown == 2;
+        if (stopped || !progress.isVisible() || !gate.WaitUntilHeld()) return stopped;
+        QCoreApplication::sendPostedEvents();  // the worker's label updates
+        EXPECT_EQ(progress.InstLabel->text(), S("インストール中"));
+        EXPECT_EQ(progress.TitleLabel->text(), S("基本データ"));
+        progress.StopButton->click();
+        stopped = true;
+        gate.Release();
+        return true;
     });
     main()->OkButton->click();
     EXPECT_TRUE(messages.workerStoodStill);
-    EXPECT_TRUE(driver.done());  // the progress dialog came back after Cancel
+    EXPECT_TRUE(driver.done());
+    EXPECT_EQ(shows.count, 2);  // the progress dialog came back after Cancel
     EXPECT_EQ(JobState.load(), kJobFinished);
     EXPECT_EQ(ExecutedCommandCount.load(), 6);
     EXPECT_TRUE(view.MainClosed());
