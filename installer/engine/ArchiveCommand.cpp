@@ -1,6 +1,7 @@
 #include "installer/engine/ArchiveCommand.h"
 
 #include "installer/engine/CopyCommand.h"
+#include "installer/env/StringRoutines.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/Messages.h"
 #include "installer/util/ChildProcesses.h"
@@ -10,16 +11,13 @@
 
 CommandResult ExtractArchiveCommand(const std::string& line) {
     CommandResult result;
-    std::size_t first = line.find(' ');
-    std::size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
-    if (second == std::string::npos || second == first + 1 || second + 1 >= line.size()) {
+    std::string archive, directory;
+    if (!SplitCommandFields(line, archive, directory)) {
         // Without both fields the files would land wherever the current directory is.
         result.code = kCodeBrokenContent;
         return result;
     }
-    std::string archive = line.substr(first + 1, second - first - 1);
-    std::string directory = line.substr(second + 1);
-    if (platform::FindLastCharDbcs(directory, '\\') != directory.size() - 1) directory += "\\";
+    EnsureTrailingBackslash(directory);
     platform::CreateDirectoryTree(directory);
     result.destination = directory;
 

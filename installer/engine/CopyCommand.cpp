@@ -48,15 +48,12 @@ int StageMatchingFiles(const std::string& resolved) {
 
 CommandResult CopyCommand(const std::string& line) {
     CommandResult result;
-    std::size_t first = line.find(' ');
-    std::size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
-    if (second == std::string::npos || second == first + 1 || second + 1 >= line.size()) {
+    std::string source, destination;
+    if (!SplitCommandFields(line, source, destination)) {
         // Without both fields the file would land wherever the current directory is.
         result.code = kCodeBrokenContent;
         return result;
     }
-    std::string source = line.substr(first + 1, second - first - 1);
-    std::string destination = line.substr(second + 1);
     std::string resolved = ResolveMediumSource(source);
 
     std::string dir, name;

@@ -19,10 +19,6 @@ namespace {
 
 const char kPackageFile[] = "package.5";
 
-bool EndsWithBackslash(const std::string& s) {
-    return !s.empty() && platform::FindLastCharDbcs(s, '\\') == s.size() - 1;
-}
-
 // The installed package list is addressed in scripts under the install directory,
 // but handled in plain text under the work root: the four line forms that name it
 // are rewritten, and the name they use is remembered for later commands.
@@ -94,16 +90,13 @@ CommandResult ListFileCommand(const std::string& line) {
     if (EndsWithBackslash(work)) work.pop_back();
     RewritePackageLine(work);
 
-    std::size_t first = work.find(' ');
-    std::size_t second = first == std::string::npos ? first : work.find(' ', first + 1);
-    if (second == std::string::npos || second == first + 1 || second + 1 >= work.size()) {
+    std::string listFile, directory;
+    if (!SplitCommandFields(work, listFile, directory)) {
         // Without a list file and a directory there is nothing sound to change.
         result.code = kCodeBrokenContent;
         return result;
     }
-    std::string listFile = work.substr(first + 1, second - first - 1);
-    std::string directory = work.substr(second + 1);
-    if (!EndsWithBackslash(directory)) directory += "\\";
+    EnsureTrailingBackslash(directory);
     result.destination = directory;
 
     std::string sourceDir, name;

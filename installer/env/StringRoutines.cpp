@@ -33,6 +33,28 @@ void JoinPath(const std::string& dir, std::string& path) {
     }
 }
 
+bool EndsWithBackslash(const std::string& path) {
+    const std::size_t last = platform::FindLastCharDbcs(path, '\\');
+    return last != std::string::npos && last + 1 == path.size();
+}
+
+void EnsureTrailingBackslash(std::string& path) {
+    if (!EndsWithBackslash(path)) path += '\\';
+}
+
+bool SplitCommandFields(const std::string& line, std::string& field, std::string& rest) {
+    // A blank (0x20) is never the trail byte of a double-byte character.
+    const std::size_t first = line.find(' ');
+    if (first == std::string::npos) return false;
+    const std::size_t second = line.find(' ', first + 1);
+    if (second == std::string::npos || second == first + 1 || second + 1 >= line.size()) {
+        return false;
+    }
+    field = line.substr(first + 1, second - first - 1);
+    rest = line.substr(second + 1);
+    return true;
+}
+
 void SplitPath(const std::string& path, std::string& dir, std::string& name) {
     const std::size_t cut = platform::FindLastPathDelimiter(path);
     if (cut == std::string::npos) {

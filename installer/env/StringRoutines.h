@@ -16,6 +16,15 @@ void JoinPath(const std::string& dir, std::string& path);
 void VersionDownPath(const std::string& a, const std::string& b, std::string& path);
 // dir := up to and including the last "\" or ":" ("" when none); name := the rest.
 void SplitPath(const std::string& path, std::string& dir, std::string& name);
+// True when the last character of `path` is "\" (never the trail byte of a
+// double-byte character such as 表).
+bool EndsWithBackslash(const std::string& path);
+// Appends "\" unless `path` already ends in one.
+void EnsureTrailingBackslash(std::string& path);
+// The two fields of a command line "X field rest": the text between the first and
+// the second blank, and everything after the second blank. False when either is
+// empty (a command without both would act on whatever the current directory is).
+bool SplitCommandFields(const std::string& line, std::string& field, std::string& rest);
 // Strips every character but digits and "." from `s` (in place) and converts the
 // rest; false when that is empty or not a number (e.g. two points).
 bool ParseVersionNumber(std::string& s, double& value);

@@ -1,16 +1,13 @@
 #include "installer/util/TreeOps.h"
 
+#include "installer/env/StringRoutines.h"
+
 #include "installer/util/PatternFiles.h"
 #include "platform/Cp932.h"
 #include "platform/FileSearch.h"
 #include "platform/Files.h"
 
 namespace {
-
-bool EndsWithBackslash(const std::string& path) {
-    const std::size_t last = platform::FindLastCharDbcs(path, '\\');
-    return last != std::string::npos && last + 1 == path.size();
-}
 
 std::string WithoutTrailingBackslash(const std::string& path) {
     return EndsWithBackslash(path) ? path.substr(0, path.size() - 1) : path;
