@@ -3,7 +3,7 @@
 // Every operation resolves its path through the prefix (HostPath.h) and then works on
 // the host file. Windows semantics that the host lacks are added by hand: read-only is
 // the owner write bit and is enforced here even for root, "missing file" (2) is told
-// apart from "missing folder" (3), and copies replace their target atomically.
+// apart from "missing folder" (3), and copies replace an existing target atomically.
 #include "platform/Files.h"
 
 #include <fcntl.h>
@@ -61,6 +61,52 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// Closes a descriptor when it goes out of scope.
+struct FdCloser {
+    int fd;
+    ~FdCloser() { close(fd); }
+};
+
+// Copies the bytes of `in` to `out`: in the kernel where the file systems allow it,
+// else through a buffer.
+bool CopyBytes(int in, int out) {
+    bool anyCopied = false;
+    while (true) {
+        ssize_t n = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+        if (n > 0) {
+            anyCopied = true;
+            continue;
+        }
+        if (n == 0 && anyCopied) return true;
+        if (n < 0 && errno == EINTR) continue;
+        // Nothing copied yet: refused across file systems or by this file system, or a
+        // file whose size says nothing (procfs, a pipe). The plain loop decides.
+        if (n < 0 && anyCopied) return false;
+        break;
+    }
+    char buffer[65536];
+    while (true) {
+        ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) return false;
+    }
+}
+
+// Completes a copy into the new file `out` (closing it): the bytes, the source's
+// permission bits and its modification time. No fsync: a copy is as durable as any
+// other write of the installer.
+WinError FinishCopy(int in, int out, const struct stat& srcSt) {
+    WinError result = kErrorSuccess;
+    const struct timespec times[2] = {srcSt.st_atim, srcSt.st_mtim};
+    if (!CopyBytes(in, out) || fchmod(out, srcSt.st_mode & 0777) != 0 || futimens(out, times) != 0) {
+        result = ErrnoToWinError(errno);
+    }
+    if (close(out) != 0 && result == kErrorSuccess) result = ErrnoToWinError(errno);
+    return result;
 }
 
 // Checks that `resolved` may be written as a file: 5 for a directory or a read-only
@@ -123,58 +169,48 @@ WinError SetReadOnly(std::string_view path, bool readOnly) {
     // Read-only clears every write bit (so the file is read-only for everyone, as on
     // Windows); clearing it gives the owner write access back.
     mode = readOnly ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
+    if (mode == (st.st_mode & 07777)) return kErrorSuccess;
     if (chmod(resolved.host.c_str(), mode) != 0) return ErrnoToWinError(errno);
     return kErrorSuccess;
 }
 
 WinError CopyFileW(std::string_view source, std::string_view target, bool failIfExists) {
     ResolvedPath src, dst;
+    if (WinError rc = ResolvePath(source, src); rc != kErrorSuccess) return rc;
+    int in = open(src.host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(src.host) : ErrnoToWinError(errno);
+    }
+    FdCloser closeIn{in};
     struct stat srcSt;
-    if (WinError rc = ResolveAndStat(source, src, srcSt); rc != kErrorSuccess) return rc;
+    if (fstat(in, &srcSt) != 0) return ErrnoToWinError(errno);
     if (S_ISDIR(srcSt.st_mode)) return kErrorAccessDenied;
     if (WinError rc = ResolvePath(target, dst); rc != kErrorSuccess) return rc;
 
+    // A new target is written under its own name: until the copy is complete no file of
+    // that name existed, and a failed copy is removed again, so nothing is lost.
+    int out = open(dst.host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out >= 0) {
+        WinError result = FinishCopy(in, out, srcSt);
+        if (result != kErrorSuccess) unlink(dst.host.c_str());
+        return result;
+    }
+    if (errno == ENOENT || errno == ENOTDIR) return kErrorPathNotFound;
+    if (errno != EEXIST) return ErrnoToWinError(errno);
+
+    if (failIfExists) return kErrorFileExists;
+    // (A dangling link fails stat(); the rename below replaces the link.)
     struct stat dstSt;
     if (stat(dst.host.c_str(), &dstSt) == 0) {
-        if (failIfExists) return kErrorFileExists;
         if (S_ISDIR(dstSt.st_mode) || IsReadOnlyMode(dstSt)) return kErrorAccessDenied;
         if (dstSt.st_dev == srcSt.st_dev && dstSt.st_ino == srcSt.st_ino) return kErrorSharingViolation;
-    } else if (MissingPathError(dst.host) == kErrorPathNotFound) {
-        return kErrorPathNotFound;
     }
-
-    int in = open(src.host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return ErrnoToWinError(errno);
-    // The copy is written beside the target and renamed over it, so the target is
-    // either the old file or the complete new one, never a partial copy.
+    // An existing target (an installed file being replaced) is only ever the old file
+    // or the complete new one: the copy is written beside it and renamed over it.
     std::string temp = detail::JoinHost(detail::HostParent(dst.host), ".morvan-copy-XXXXXX");
-    int out = mkostemp(temp.data(), O_CLOEXEC);
-    if (out < 0) {
-        int err = errno;
-        close(in);
-        return ErrnoToWinError(err);
-    }
-    WinError result = kErrorSuccess;
-    char buffer[65536];
-    while (true) {
-        ssize_t n = read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            result = ErrnoToWinError(errno);
-            break;
-        }
-        if (n == 0) break;
-        if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
-            result = ErrnoToWinError(errno);
-            break;
-        }
-    }
-    close(in);
-    if (result == kErrorSuccess) {
-        const struct timespec times[2] = {srcSt.st_atim, srcSt.st_mtim};
-        if (fchmod(out, srcSt.st_mode & 0777) != 0 || futimens(out, times) != 0) result = ErrnoToWinError(errno);
-    }
-    if (close(out) != 0 && result == kErrorSuccess) result = ErrnoToWinError(errno);
+    out = mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0) return ErrnoToWinError(errno);
+    WinError result = FinishCopy(in, out, srcSt);
     if (result == kErrorSuccess && rename(temp.c_str(), dst.host.c_str()) != 0) result = ErrnoToWinError(errno);
     if (result != kErrorSuccess) unlink(temp.c_str());
     return result;
@@ -209,6 +245,8 @@ WinError CreateDirectoryTree(std::string_view path) {
     // The resolved host path already holds the existing folders under their host
     // names; create what is missing from the top down.
     const std::string& host = resolved.host;
+    struct stat whole;
+    if (stat(host.c_str(), &whole) == 0 && S_ISDIR(whole.st_mode)) return kErrorSuccess;  // the usual case
     for (std::size_t pos = 1; pos <= host.size(); ++pos) {
         if (pos != host.size() && host[pos] != '/') continue;
         std::string prefix = host.substr(0, pos);

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/WinError.h"
 
@@ -23,12 +24,24 @@ struct ResolvedPath {
 // Full resolution as ToHostPath does it, keeping the pieces callers need.
 WinError ResolvePath(std::string_view windowsPath, ResolvedPath& out);
 
+// Walks the code page 932 components `parts` down from the existing host folder `root`
+// (a drive's canonical folder; `rootStat` is its stat() taken just now) and fills
+// `host`: each existing component under its host name (the exact name first, else a
+// case-insensitive match), and from the first missing one on the names as written, in
+// UTF-8. 0, or 123 when a component has no UTF-8 form. Thread-safe. The listings behind
+// it are kept current by the kernel's change events, so an answer is never stale, also
+// when another process changed the folders (DirectoryCache.cpp).
+WinError ResolveBelow(const std::string& root, const struct stat& rootStat, const std::vector<std::string>& parts,
+                      std::string& host);
 // Looks up `cp932Name` case-insensitively among the entries of the host folder `dir`;
-// fills the host name of the entry found. Thread-safe; backed by a listing cache that
-// is checked against the folder before any answer is given.
+// fills the host name of the entry found. Every answer is checked against the folder.
 bool FindEntryNoCase(const std::string& dir, std::string_view cp932Name, std::string& hostName);
+// Forgets the cached listings of `dir` and of every folder below it.
+void ForgetFolderTree(const std::string& dir);
 // Forgets every cached listing.
 void ClearDirectoryCache();
+// How many folders are cached under a change watch (tests check the fallback with it).
+std::size_t WatchedFolderCountForTesting();
 
 // "dir" + "/" + "name", without doubling the separator after "/".
 std::string JoinHost(const std::string& dir, const std::string& name);

@@ -147,10 +147,57 @@ std::string CanonicalHost(std::string_view path) {
     }
 }
 
-std::string DriveTarget(char letter) {
+// The canonical host folder of each drive, and the folder's identity when it was
+// resolved. Resolving it through the dosdevices entry takes a realpath() (a readlink
+// per component); checking it takes two stat() calls: the entry still leads to the same
+// folder, and the cached path still names that folder. Either change (the entry
+// re-pointed, the folder or one above it renamed or replaced) resolves it afresh.
+struct DriveRootEntry {
+    std::string root;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool known = false;
+};
+std::mutex gDriveMutex;
+DriveRootEntry gDriveRoots[26];
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// 0 with the drive's canonical host folder and its stat(), or 3 (no such drive) / 21
+// (its target is missing), as DriveState() gives them.
+WinError DriveRoot(char letter, std::string& root, struct stat& rootStat) {
+    if (!IsLetter(letter)) return kErrorPathNotFound;
+    const std::string entry = DriveEntryPath(letter);
+    if (stat(entry.c_str(), &rootStat) != 0 || !S_ISDIR(rootStat.st_mode)) {
+        struct stat st;
+        return lstat(entry.c_str(), &st) != 0 ? kErrorPathNotFound : kErrorNotReady;
+    }
+    DriveRootEntry& cached = gDriveRoots[UpperLetter(letter) - 'A'];
+    std::lock_guard lock(gDriveMutex);
+    struct stat st;
+    if (cached.known && cached.dev == rootStat.st_dev && cached.ino == rootStat.st_ino &&
+        stat(cached.root.c_str(), &st) == 0 && SameFile(st, rootStat)) {
+        root = cached.root;
+        return kErrorSuccess;
+    }
     char buf[PATH_MAX];
-    if (realpath(DriveEntryPath(letter).c_str(), buf)) return buf;
-    return {};
+    if (!realpath(entry.c_str(), buf) || stat(buf, &rootStat) != 0 || !S_ISDIR(rootStat.st_mode)) {
+        cached.known = false;
+        return kErrorNotReady;
+    }
+    // Listings cached under the old or the new folder were reached through paths that
+    // have changed.
+    if (cached.known) detail::ForgetFolderTree(cached.root);
+    detail::ForgetFolderTree(buf);
+    cached = {buf, rootStat.st_dev, rootStat.st_ino, true};
+    root = cached.root;
+    return kErrorSuccess;
+}
+
+std::string DriveTarget(char letter) {
+    std::string root;
+    struct stat st;
+    return DriveRoot(letter, root, st) == kErrorSuccess ? root : std::string();
 }
 
 }  // namespace
@@ -170,6 +217,10 @@ void ResetPrefixForTesting() {
         std::lock_guard lock(gStateMutex);
         gPrefix.clear();
         gCurrentDir.clear();
+    }
+    {
+        std::lock_guard lock(gDriveMutex);
+        for (auto& drive : gDriveRoots) drive = {};
     }
     detail::ClearDirectoryCache();
 }
@@ -268,32 +319,10 @@ WinError detail::ResolvePath(std::string_view windowsPath, ResolvedPath& out) {
     out.windows = full;
     out.drive = full[0];
     out.isDriveRoot = parts.empty();
-    if (WinError state = DriveState(out.drive); state != kErrorSuccess) return state;
-    std::string host = DriveTarget(out.drive);
-    if (host.empty()) return kErrorNotReady;
-
-    bool missing = false;
-    std::string utf8;
-    for (const auto& part : parts) {
-        if (!Cp932ToUtf8(part, utf8)) return kErrorInvalidName;
-        std::string candidate = JoinHost(host, utf8);
-        if (!missing) {
-            struct stat st;
-            std::string found;
-            if (lstat(candidate.c_str(), &st) == 0) {
-                host = std::move(candidate);
-                continue;
-            }
-            if (FindEntryNoCase(host, part, found)) {
-                host = JoinHost(host, found);
-                continue;
-            }
-            missing = true;  // everything below a missing folder is missing too
-        }
-        host = std::move(candidate);
-    }
-    out.host = std::move(host);
-    return kErrorSuccess;
+    std::string root;
+    struct stat rootStat;
+    if (WinError state = DriveRoot(out.drive, root, rootStat); state != kErrorSuccess) return state;
+    return detail::ResolveBelow(root, rootStat, parts, out.host);
 }
 
 WinError ToHostPath(std::string_view windowsPath, std::string& hostPath) {
