@@ -299,7 +299,8 @@ const Entries* CurrentListing(const std::string& dir, const struct stat* identit
         auto victim = gCache.recent.rbegin();
         while (victim != gCache.recent.rend() && IsInTree(dir, *victim)) ++victim;
         if (victim == gCache.recent.rend()) return nullptr;
-        ForgetTree(*victim);
+        const std::string victimPath = *victim;  // its node goes with it
+        ForgetTree(victimPath);
     }
     WatchedFolder folder;
     if (!WatchAndRead(dir, folder)) return nullptr;

@@ -130,6 +130,20 @@ TEST_F(DirectoryCacheTest, ManyNewFilesInOneFolderAndChangesBelowALink) {
     EXPECT_TRUE(FileExists("C:\\LINK\\B.TXT"));
 }
 
+TEST_F(DirectoryCacheTest, FoldersBeyondTheWatchLimitStayCurrent) {
+    // More folders than are watched at once: the least recently used are forgotten
+    // and read again when walked.
+    for (int i = 0; i < 300; ++i) fs::create_directories(C("many/d" + std::to_string(i)));
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_FALSE(FileExists("C:\\MANY\\D" + std::to_string(i) + "\\NEW.TXT"));
+    }
+    Shell("for i in 0 1 150 299; do echo n > many/d$i/new.txt; done");
+    for (int i = 0; i < 300; ++i) {
+        bool made = i == 0 || i == 1 || i == 150 || i == 299;
+        ASSERT_EQ(FileExists("C:\\MANY\\D" + std::to_string(i) + "\\NEW.TXT"), made) << i;
+    }
+}
+
 TEST_F(DirectoryCacheTest, AForkedChildLeavesTheParentItsEvents) {
     fs::create_directories(C("shared"));
     EXPECT_FALSE(FileExists("C:\\SHARED\\X.DAT"));
