@@ -7,9 +7,14 @@ if(MORVAN_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Warnings are errors on everything we write.
+# Warnings are errors on everything we write. g++ 12 at -O3 reports -Wrestrict on
+# ordinary std::string concatenation (a known false positive inside libstdc++), so
+# that one stays a warning.
 function(morvan_strict target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wno-error=restrict)
+  endif()
 endfunction()
 
 # The system's own code (installer, converter) holds its text as code page 932:
