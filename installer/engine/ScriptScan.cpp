@@ -61,6 +61,16 @@ FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, Scanne
             note.note = ScriptScanNote::NoCountedCommands;
             continue;
         }
+        // Counts a command line, and notes the problem of a wildcard archive name.
+        auto CheckCommandLine = [&](const std::string& command) {
+            int check = CheckScriptCommand(command);
+            if (check == 0) CountCommand(entry);
+            if (check == kCodeWildcardArchive) {
+                lastReport.problems.push_back(
+                    {check, candidate.path, static_cast<int>(i) + 1, written});
+            }
+            return check;
+        };
         char first = line.empty() ? '\0' : line[0];
         switch (state) {
             case Outside:
@@ -83,26 +93,17 @@ FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, Scanne
                     state = static_cast<ScanState>(EvaluateCondition(line));
                 } else if (first == 'I') {
                     if (KeywordMatches(line, "INSTEND", 7)) state = Outside;
-                } else {
-                    int check = CheckScriptCommand(line);
-                    if (check == 0) CountCommand(entry);
-                    if (check == kCodeWildcardArchive) {
-                        lastReport.problems.push_back(
-                            {check, candidate.path, static_cast<int>(i) + 1, written});
-                        return FileOutcome::StopScan;
-                    }
+                } else if (CheckCommandLine(line) == kCodeWildcardArchive) {
+                    // A wildcard archive inside a section stops the whole scan.
+                    return FileOutcome::StopScan;
                 }
                 break;
             case InTrueIf:
                 if (first == 'E') {
                     if (KeywordMatches(line, "END", 3)) state = InSection;
                 } else {
-                    int check = CheckScriptCommand(line);
-                    if (check == 0) CountCommand(entry);
-                    if (check == kCodeWildcardArchive) {
-                        lastReport.problems.push_back(
-                            {check, candidate.path, static_cast<int>(i) + 1, written});
-                    }
+                    // Inside a true IF block the line is only left uncounted.
+                    CheckCommandLine(line);
                 }
                 break;
             case InFalseIf:
