@@ -11,6 +11,7 @@
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/MessageBox.h"
 #include "installer/env/Messages.h"
+#include "installer/env/ProgramOptions.h"
 #include "installer/env/ScriptTable.h"
 #include "installer/env/StringRoutines.h"
 #include "installer/util/ChildProcesses.h"
@@ -25,13 +26,6 @@ namespace {
 
 constexpr std::size_t kTitleLineBytes = 40;
 constexpr std::size_t kGroupNameBytes = 8;
-
-// One trailing "\" removed (a "\" that is the second byte of a character stays).
-void RemoveTrailingBackslash(std::string& path) {
-    if (!path.empty() && platform::FindLastCharDbcs(path, '\\') == path.size() - 1) {
-        path.pop_back();
-    }
-}
 
 // The first character of a path names its drive; an empty path has none.
 char DriveLetterOf(const std::string& path) { return path.empty() ? '\0' : path[0]; }
@@ -55,28 +49,9 @@ InstallerFlow::~InstallerFlow() {
 }
 
 void InstallerFlow::ParseCommandLine(const std::vector<std::string>& parameters) {
-    UninstallMode = false;
-    char option = '\0';  // the letter of the last option, until the next one
-    bool pathFromOption = false;
-    for (const std::string& raw : parameters) {
-        const std::string parameter = platform::UpperCase(raw);
-        if (!parameter.empty() && parameter[0] == '/') {
-            option = parameter.size() > 1 ? parameter[1] : '\0';
-            if (option == 'D') {
-                InstallDiskPath = parameter.substr(2);
-                if (InstallDiskPath.empty()) InstallDiskPath = platform::GetCurrentDirectoryW();
-                pathFromOption = true;
-            } else if (option == 'I') {
-                UninstallMode = false;
-            } else if (option == 'U') {
-                UninstallMode = true;
-            }
-        } else if (option == 'D') {
-            // A path with blanks that the shell split into several parameters.
-            InstallDiskPath += " " + parameter;
-        }
-    }
-    if (pathFromOption) RemoveTrailingBackslash(InstallDiskPath);
+    const ProgramOptions options = ParseProgramOptions(parameters);
+    UninstallMode = options.uninstall;
+    if (options.hasMediumOption) InstallDiskPath = options.mediumDir;
     if (InstallDiskPath.empty()) {
         // Started from a medium: the control file beside the program names it.
         std::string dir, name;

@@ -9,6 +9,7 @@
 
 #include "installer/check/CheckReport.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/ProgramOptions.h"
 #include "platform/Process.h"
 
 namespace {
@@ -42,8 +43,10 @@ int main(int argc, char** argv) {
         platform::SplitCommandLine(platform::GetCommandLineW(argc, argv));
     if (!parameters.empty()) parameters.erase(parameters.begin());  // the program itself
 
+    // The medium is named as the installer's own command line names it.
+    const ProgramOptions options = ParseProgramOptions(parameters);
     CheckRun run;
-    if (IsKeptGroupsRequest(parameters)) {
+    if (options.uninstall) {
         CapturedMessages messages;
         SetMessageSink(&messages);
         run.messages = &messages;
@@ -51,10 +54,11 @@ int main(int argc, char** argv) {
         SetMessageSink(nullptr);
         return result;
     }
-    if (!ParseCheckCommandLine(parameters, run.mediumDir)) {
+    if (!options.hasMediumOption) {
         PrintUsage();
         return kCheckUnusable;
     }
+    run.mediumDir = options.mediumDir;
     CapturedMessages messages;
     SetMessageSink(&messages);
     run.messages = &messages;

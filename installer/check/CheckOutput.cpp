@@ -64,26 +64,3 @@ void PrintMessages(CheckRun& run, const std::string& label) {
         }
     }
 }
-
-bool ParseCheckCommandLine(const std::vector<std::string>& parameters, std::string& mediumDir) {
-    bool haveMedium = false;
-    char lastOption = 0;
-    mediumDir.clear();
-    for (const std::string& raw : parameters) {
-        const std::string parameter = platform::UpperCase(raw);
-        if (!parameter.empty() && parameter[0] == '/') {
-            lastOption = parameter.size() > 1 ? parameter[1] : 0;
-            if (lastOption == 'D') {
-                mediumDir = parameter.size() > 2 ? parameter.substr(2)
-                                                 : platform::GetCurrentDirectoryW();
-                haveMedium = true;
-            }
-        } else if (lastOption == 'D') {
-            mediumDir += " " + parameter;  // a path with blanks, split by the shell
-        }
-    }
-    if (!haveMedium) return false;
-    const std::size_t last = platform::FindLastCharDbcs(mediumDir, '\\');
-    if (last != std::string::npos && last + 1 == mediumDir.size()) mediumDir.pop_back();
-    return true;
-}

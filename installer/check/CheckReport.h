@@ -59,11 +59,4 @@ bool ReportVerdict(CheckRun& run);
 bool ReportScriptScan(CheckRun& run);
 
 // Option /U: the kept groups of the version-down store and the entries of each.
-bool IsKeptGroupsRequest(const std::vector<std::string>& parameters);
 int ReportKeptGroups(CheckRun& run);
-
-// The medium directory from the command line, read as the installer reads its own:
-// parameters upper-cased; "/D<path>" ("/D" alone: the current directory) with one
-// trailing "\" removed, and parameters without "/" after it joined with one blank.
-// False when no /D option was given.
-bool ParseCheckCommandLine(const std::vector<std::string>& parameters, std::string& mediumDir);

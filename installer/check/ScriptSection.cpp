@@ -138,15 +138,6 @@ bool ReportScriptScan(CheckRun& run) {
     return true;
 }
 
-bool IsKeptGroupsRequest(const std::vector<std::string>& parameters) {
-    for (const std::string& parameter : parameters) {
-        if (parameter.size() >= 2 && parameter[0] == '/' && (parameter[1] == 'U' || parameter[1] == 'u')) {
-            return true;
-        }
-    }
-    return false;
-}
-
 int ReportKeptGroups(CheckRun& run) {
     LoadEnvironmentQuietly(run);
     UninstallMode = true;

@@ -210,7 +210,7 @@ bool IsRecordedInUndoScript(const std::string& name) {
 void BackupBeforeInstall(const std::string& line, const std::string& destination) {
     if (UninstallMode || UndoScriptPath == kNonBackup || line.empty()) return;
     std::string dir = destination;
-    if (platform::FindLastCharDbcs(dir, '\\') + 1 != dir.size()) dir += "\\";
+    EnsureTrailingBackslash(dir);
 
     std::vector<std::string> staged;
     ListTree(ExtractDir, staged);

@@ -1,6 +1,7 @@
 #include "installer/env/InstallEnvironment.h"
 
 #include "installer/env/Messages.h"
+#include "installer/env/StringRoutines.h"
 #include "platform/Cp932.h"
 #include "platform/Files.h"
 #include "platform/Prefix.h"
@@ -117,8 +118,7 @@ void NormalizeDirValue(std::string& s) {
     if (s.size() == 1) s += ':';
     // Only a "\" that is a character of its own ends the value; the trail byte of a
     // double-byte character such as "表" must stay.
-    const std::size_t last = platform::FindLastCharDbcs(s, '\\');
-    if (last != std::string::npos && last + 1 == s.size()) s.pop_back();
+    RemoveTrailingBackslash(s);
 }
 
 int LoadInstallEnvironment() {
@@ -198,8 +198,7 @@ std::string ExpandSettingRefs(const std::string& text) {
         if (value.empty()) ShowCodeMessage(kCodeBrokenContent, text);
 
         work.replace(start, end - start + 1, value);
-        const std::size_t last = platform::FindLastCharDbcs(work, '\\');
-        if (last != std::string::npos && last + 1 == work.size()) work.pop_back();
+        RemoveTrailingBackslash(work);
     }
     return work;
 }

@@ -42,6 +42,10 @@ void EnsureTrailingBackslash(std::string& path) {
     if (!EndsWithBackslash(path)) path += '\\';
 }
 
+void RemoveTrailingBackslash(std::string& path) {
+    if (EndsWithBackslash(path)) path.pop_back();
+}
+
 bool SplitCommandFields(const std::string& line, std::string& field, std::string& rest) {
     // A blank (0x20) is never the trail byte of a double-byte character.
     const std::size_t first = line.find(' ');

@@ -21,6 +21,8 @@ void SplitPath(const std::string& path, std::string& dir, std::string& name);
 bool EndsWithBackslash(const std::string& path);
 // Appends "\" unless `path` already ends in one.
 void EnsureTrailingBackslash(std::string& path);
+// Removes one trailing "\" (the trail byte of a double-byte character stays).
+void RemoveTrailingBackslash(std::string& path);
 // The two fields of a command line "X field rest": the text between the first and
 // the second blank, and everything after the second blank. False when either is
 // empty (a command without both would act on whatever the current directory is).
