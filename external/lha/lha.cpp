@@ -15,8 +15,8 @@
 //   - the archiver extracts into a fresh folder inside the current directory; every
 //     member must then be there with its stored size and CRC, and no link may be
 //     there, before the files are moved into place.
-// Exit codes: 0 success; 1 bad command line; 2 archive missing or not a complete LZH
-// archive; 3 a member refused; 4 the host archiver failed or its result did not
+// Exit codes: 0 success; 1 bad command line; 2 archive missing, empty or not a complete
+// LZH archive; 3 a member refused; 4 the host archiver failed or its result did not
 // check out; 5 nothing to archive.
 #include <sys/wait.h>
 #include <unistd.h>
@@ -131,6 +131,10 @@ int Extract(const std::string& archive) {
     if (!ReadHostFile(hostArchive, bytes) || !ReadLzhMembers(bytes, members, error)) {
         return Fail(2, "not an LZH archive (" + error + "): " + hostArchive);
     }
+    // An empty file, or one whose first byte is the end mark (0), reads as an archive
+    // without members: extracting it would succeed having written nothing. No archive
+    // this archiver writes is empty, so such a file is damaged or not an archive.
+    if (members.empty()) return Fail(2, "not an LZH archive (no member): " + hostArchive);
     for (const LzhMember& member : members) {
         if (member.unsafe || member.symlink) {
             std::string shown;

@@ -79,6 +79,11 @@ TEST_F(ArchiveExtract, DamagedOrTruncatedArchiveFails) {
     EXPECT_EQ(ExtractArchiveCommand("L CUT.LZH C:\\OUT").code, -13);
     Write("K:\\TEXT.LZH", "this is not an archive");
     EXPECT_EQ(ExtractArchiveCommand("L TEXT.LZH C:\\OUT").code, -13);
+    // No member at all: an empty file, or garbage whose first byte reads as the end mark.
+    Write("K:\\EMPTY.LZH", "");
+    EXPECT_EQ(ExtractArchiveCommand("L EMPTY.LZH C:\\OUT").code, -13);
+    Write("K:\\ZERO.LZH", std::string(1, '\0') + "garbage after the end mark");
+    EXPECT_EQ(ExtractArchiveCommand("L ZERO.LZH C:\\OUT").code, -13);
     // A sound hand-made archive goes through, so the failures above are the damage.
     Write("K:\\GOOD.LZH", whole);
     EXPECT_EQ(ExtractArchiveCommand("L GOOD.LZH C:\\OUT").code, 0);
