@@ -38,6 +38,14 @@ bool EndsWithBackslash(const std::string& path) {
     return last != std::string::npos && last + 1 == path.size();
 }
 
+bool IsFullPath(const std::string& path) {
+    // Both forms begin with single-byte characters, so no trail byte is looked at.
+    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') return true;
+    const char drive = path.empty() ? '\0' : path[0];
+    const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+    return letter && path.size() >= 3 && path[1] == ':' && path[2] == '\\';
+}
+
 void EnsureTrailingBackslash(std::string& path) {
     if (!EndsWithBackslash(path)) path += '\\';
 }

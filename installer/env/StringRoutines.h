@@ -19,6 +19,10 @@ void SplitPath(const std::string& path, std::string& dir, std::string& name);
 // True when the last character of `path` is "\" (never the trail byte of a
 // double-byte character such as 表).
 bool EndsWithBackslash(const std::string& path);
+// True when `path` names its place without depending on the current drive or
+// directory: a drive letter, ":" and "\" ("C:\..."), or "\\" (a network path).
+// "C:FILE", "\FILE", "SUB\FILE" and "" are not.
+bool IsFullPath(const std::string& path);
 // Appends "\" unless `path` already ends in one.
 void EnsureTrailingBackslash(std::string& path);
 // Removes one trailing "\" (the trail byte of a double-byte character stays).

@@ -124,6 +124,24 @@ TEST_F(ExecutionCommands, DeleteRemovesMatchingPlainFilesOnly) {
     EXPECT_TRUE(StagingEmpty());
 }
 
+TEST_F(ExecutionCommands, DeleteWithoutAFullFolderFailsAndDeletesNothing) {
+    Write("C:\\APP\\A.TMP", "1");
+    Write("C:\\APP\\SUB\\B.TMP", "2");
+    Write("C:\\ROOT.TMP", "3");
+    ASSERT_EQ(platform::SetCurrentDirectoryW("C:\\APP"), 0u);
+    for (const char* line : {"D *.TMP", "D SUB\\*.TMP", "D \\ROOT.TMP", "D C:*.TMP", "D"}) {
+        ResetJobState();
+        messages_.Clear();
+        ExecuteScriptLine(line);
+        EXPECT_EQ(JobState.load(), kJobAborted) << line;
+        EXPECT_EQ(messages_.Boxes().size(), 1u) << line;
+    }
+    EXPECT_TRUE(platform::FileExists("C:\\APP\\A.TMP"));
+    EXPECT_TRUE(platform::FileExists("C:\\APP\\SUB\\B.TMP"));
+    EXPECT_TRUE(platform::FileExists("C:\\ROOT.TMP"));
+    EXPECT_TRUE(StagingEmpty());
+}
+
 TEST_F(ExecutionCommands, ProgramsExitCodesAndStartFailures) {
     InstallChild("C:\\KEL\\TOOLS\\OK.EXE");
     InstallChildWrapper("C:\\KEL\\TOOLS\\FIVE.EXE", "--exit 5");

@@ -44,6 +44,15 @@ TEST(PathRoutines, SplitPathNeverCutsInsideADoubleByteCharacter) {
     EXPECT_EQ(name, "ソフト.TXT");
 }
 
+TEST(PathRoutines, FullPathNeedsADriveAndRootOrANetworkName) {
+    for (const char* full : {"C:\\", "z:\\表\\", "\\\\SERVER\\SHARE"}) {
+        EXPECT_TRUE(IsFullPath(full)) << full;
+    }
+    for (const char* relative : {"", "C:", "C:FILE", "\\FILE", "SUB\\FILE", "1:\\", "表:\\"}) {
+        EXPECT_FALSE(IsFullPath(relative)) << relative;
+    }
+}
+
 TEST(PathRoutines, VersionDownPathKeepsOnlyTheFileName) {
     ResetInstallEnvironment();
     VersionDownRoot = "C:\\MORVAN\\MorvanDN";
