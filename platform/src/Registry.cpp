@@ -118,6 +118,17 @@ Components SplitKeyPath(std::string_view path) {
     return parts;
 }
 
+// Keys nest at most this deep below a root, as on Windows; deeper paths are refused
+// (the hive writer descends once per level).
+constexpr std::size_t kMaxKeyDepth = 512;
+
+// A key or value name the hive file can hold: valid code page 932 without line
+// breaks or NUL (a raw line break would end the name's line in the file, and every
+// later read of the hive would fail).
+bool ValidName(std::string_view name) {
+    return IsValidCp932(name) && name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
 Key* FindKey(Key& root, const Components& parts, std::string* storedPath = nullptr) {
     Key* k = &root;
     std::string stored;
@@ -252,6 +263,7 @@ public:
                     return Fail(error, lineNo, "unknown root key \"" + (parts.empty() ? std::string() : Cp932ToUtf8Lossy(parts[0])) + "\"");
                 }
                 path.assign(parts.begin() + 1, parts.end());
+                if (path.size() > kMaxKeyDepth) return Fail(error, lineNo, "key nested deeper than 512 levels");
                 if (remove) {
                     if (path.empty()) return Fail(error, lineNo, "a root key cannot be deleted");
                     ops.push_back({OpKind::DeleteKey, root, path, {}});
@@ -748,8 +760,9 @@ WinError ChangeHive(RegRoot root, const std::function<WinError(Key&, bool&)>& fn
 }
 
 bool ValidNames(const Components& parts) {
+    if (parts.size() > kMaxKeyDepth) return false;
     for (const auto& p : parts) {
-        if (!IsValidCp932(p)) return false;
+        if (!ValidName(p)) return false;
     }
     return true;
 }
@@ -789,7 +802,7 @@ WinError RegCreateSubKey(const RegKey& key, std::string_view sub, RegKey& subKey
     if (key.access != RegAccess::ReadWrite) return kErrorAccessDenied;
     Components parent = SplitKeyPath(key.path);
     Components parts = SplitKeyPath(sub);
-    if (!ValidNames(parts)) return kErrorInvalidName;
+    if (!ValidNames(parts) || parent.size() + parts.size() > kMaxKeyDepth) return kErrorInvalidName;
     return ChangeHive(key.root, [&](Key& tree, bool& changed) {
         Key* k = FindKey(tree, parent);
         if (!k) return kErrorFileNotFound;  // the open key was deleted meanwhile
@@ -832,7 +845,7 @@ bool RegValueExists(const RegKey& key, std::string_view name) {
 
 WinError RegSetValue(const RegKey& key, const RegValueInfo& value) {
     if (key.access != RegAccess::ReadWrite) return kErrorAccessDenied;
-    if (!IsValidCp932(value.name)) return kErrorInvalidName;
+    if (!ValidName(value.name)) return kErrorInvalidName;
     if (value.type == RegType::Dword && value.data.size() != 4) return kErrorInvalidParameter;
     return ChangeHive(key.root, [&](Key& tree, bool& changed) {
         Key* k = KeyOf(tree, key);

@@ -144,6 +144,29 @@ TEST_F(PrefixTest, MalformedFilesNameTheLineAndChangeNothing) {
     EXPECT_EQ(ReadText(prefix_ / "user.reg"), broken);
 }
 
+// Names the hive file cannot hold and keys nested without end are refused up front:
+// accepted, they would make every later read of the hive fail, or exhaust the stack.
+TEST_F(PrefixTest, NamesThatWouldBreakTheHiveAreRefused) {
+    RegKey key;
+    ASSERT_EQ(RegCreateKey(RegRoot::LocalMachine, "SOFTWARE\\T", key), kErrorSuccess);
+    EXPECT_EQ(RegSetString(key, "a\nb", "x"), kErrorInvalidName);
+    EXPECT_EQ(RegSetString(key, std::string("a\0b", 3), "x"), kErrorInvalidName);
+    RegKey sub;
+    EXPECT_EQ(RegCreateKey(RegRoot::LocalMachine, "SOFTWARE\\a\rb", sub), kErrorInvalidName);
+    EXPECT_EQ(RegCreateSubKey(key, "x\ny", sub), kErrorInvalidName);
+    ASSERT_EQ(RegSetString(key, "still", "readable"), kErrorSuccess);
+    std::string data;
+    EXPECT_EQ(RegQueryString(key, "still", data), kErrorSuccess);
+
+    std::string deep = "SOFTWARE";
+    for (int i = 0; i < 600; ++i) deep += "\\K";
+    EXPECT_EQ(RegCreateKey(RegRoot::LocalMachine, deep, sub), kErrorInvalidName);
+    const fs::path file = prefix_ / "deep.reg";
+    WriteText(file, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\" + deep + "]\n");
+    EXPECT_EQ(RegImportFile(file.string()), kErrorBadRegistryFile);
+    EXPECT_NE(LastRegistryError().find("deeper than 512"), std::string::npos) << LastRegistryError();
+}
+
 TEST_F(PrefixTest, ImportsWindowsFiles) {
     // REGEDIT4 in code page 932, with deletions and a continued hex list.
     std::string cp932 = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone]\r\n\"a\"=\"b\"\r\n\r\n"
