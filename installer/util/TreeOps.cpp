@@ -2,7 +2,6 @@
 
 #include "installer/env/StringRoutines.h"
 
-#include "installer/util/PatternFiles.h"
 #include "platform/Cp932.h"
 #include "platform/FileSearch.h"
 #include "platform/Files.h"
@@ -48,14 +47,16 @@ void ListInto(const std::string& dir, std::vector<std::string>& lines) {
 }  // namespace
 
 int ClearDirectory(const std::string& dir) {
-    DeleteMatchingFiles(dir, "*.*");
-    // What is left: subdirectories, hidden or system entries, and files that could
-    // not be deleted. Hidden and system entries of this level stay; every other
-    // entry goes with its whole subtree (a file left over is not a directory, so
-    // RemoveTree leaves it alone).
+    // One listing serves both steps: the plain files are deleted, then every other
+    // entry that is neither hidden nor system goes with its whole subtree. Hidden and
+    // system entries of this level stay, and so do files that could not be deleted.
     for (const platform::FindEntry& entry : AllEntries(dir + "*")) {
         if ((entry.attributes & (platform::kAttrHidden | platform::kAttrSystem)) != 0) continue;
-        RemoveTree(dir + entry.name);
+        if (IsDirectory(entry)) {
+            RemoveTree(dir + entry.name);
+        } else {
+            platform::DeleteFileW(dir + entry.name);
+        }
     }
     return 0;
 }

@@ -36,6 +36,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cerrno>
 #include <list>
 #include <mutex>
@@ -206,9 +207,14 @@ void HandleEvent(const inotify_event& ev) {
 }
 
 // Applies every queued event. A read error other than an empty queue loses events,
-// so it forgets everything as an overflow does.
+// so it forgets everything as an overflow does. The kernel hands out as many whole
+// events as fit in the buffer; a read that left room for the largest event emptied
+// the queue as it stood, so no second read is needed to learn that it is empty
+// (changes finishing after that read are concurrent with the lookup).
 void DrainEvents() {
-    alignas(inotify_event) char buffer[16384];
+    constexpr std::size_t kBufferSize = 16384;
+    constexpr std::size_t kLargestEvent = sizeof(inotify_event) + NAME_MAX + 1;
+    alignas(inotify_event) char buffer[kBufferSize];
     while (true) {
         ssize_t n = read(gCache.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
@@ -222,6 +228,7 @@ void DrainEvents() {
             HandleEvent(*ev);
             off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
         }
+        if (static_cast<std::size_t>(n) + kLargestEvent <= kBufferSize) return;
     }
 }
 
@@ -354,11 +361,15 @@ bool CheckedLookup(const std::string& dir, std::string_view cp932Name, std::stri
 }  // namespace
 
 WinError ResolveBelow(const std::string& root, const struct stat& rootStat, const std::vector<std::string>& parts,
-                      std::string& host) {
+                      bool wantListing, ResolvedPath& out) {
     std::lock_guard lock(gCache.mutex);
     bool watched = WatchingAvailable();
     if (watched) DrainEvents();
+    std::string& host = out.host;
     host = root;
+    out.known = PathKnown::Nothing;
+    out.listed = false;
+    out.listing.clear();
     bool missing = false;
     std::string utf8;
     for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -376,7 +387,9 @@ WinError ResolveBelow(const std::string& root, const struct stat& rootStat, cons
                     // Below a link (or a file) the listings are not tied to a watched parent.
                     watched = isFolder;
                 } else {
+                    // A current listing of a real folder lacks the name: known missing.
                     missing = true;
+                    out.known = i + 1 == parts.size() ? PathKnown::MissingFile : PathKnown::MissingPath;
                     host = JoinHost(host, utf8);
                 }
                 continue;
@@ -393,6 +406,17 @@ WinError ResolveBelow(const std::string& root, const struct stat& rootStat, cons
         } else {
             missing = true;
             host = std::move(candidate);
+        }
+    }
+    if (missing || !watched) return kErrorSuccess;
+    // Every component was found in a current listing as a real folder (or there was
+    // none: the drive's folder, checked by DriveRoot).
+    out.known = PathKnown::Folder;
+    if (wantListing) {
+        if (const Entries* entries = CurrentListing(host, parts.empty() ? &rootStat : nullptr)) {
+            out.listing.reserve(entries->names.size());
+            for (const auto& entry : entries->names) out.listing.push_back(entry.first);
+            out.listed = true;
         }
     }
     return kErrorSuccess;

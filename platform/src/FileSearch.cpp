@@ -77,20 +77,37 @@ WinError FindFiles(std::string_view pattern, FindSelection selection, std::vecto
     std::string folder = dirPart.empty() ? std::string(".") : dirPart;
     if (folder.size() == 2 && folder[1] == ':') folder += '.';  // "X:" alone is the drive's current folder
     detail::ResolvedPath resolved;
-    if (WinError rc = detail::ResolvePath(folder, resolved); rc != kErrorSuccess) return rc;
-    struct stat st;
-    if (stat(resolved.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
+    if (WinError rc = detail::ResolvePath(folder, resolved, true); rc != kErrorSuccess) return rc;
+    if (resolved.known == detail::PathKnown::MissingFile || resolved.known == detail::PathKnown::MissingPath) {
+        return kErrorPathNotFound;
+    }
+    if (resolved.known != detail::PathKnown::Folder) {
+        struct stat st;
+        if (stat(resolved.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
+    }
     if (namePart.empty()) return kErrorFileNotFound;
 
-    DIR* d = opendir(resolved.host.c_str());
-    if (!d) return kErrorPathNotFound;
+    // The folder's names: from the listing the walk kept current (no system call),
+    // else read from the folder.
+    std::vector<std::string> names;
+    if (resolved.listed) {
+        names = std::move(resolved.listing);
+        names.push_back(".");
+        names.push_back("..");
+    } else {
+        DIR* d = opendir(resolved.host.c_str());
+        if (!d) return kErrorPathNotFound;
+        while (dirent* e = readdir(d)) names.push_back(e->d_name);
+        closedir(d);
+    }
     std::string cp932;
-    while (dirent* e = readdir(d)) {
-        std::string hostName = e->d_name;
+    for (const std::string& hostName : names) {
         bool dotEntry = hostName == "." || hostName == "..";
         if (dotEntry && selection != FindSelection::Raw) continue;
         if (!Utf8ToCp932(hostName, cp932)) continue;  // no Windows name for it
         if (!MatchesWildcard(namePart, cp932)) continue;
+        // The attributes need the mode (read-only), and a link is reported as what it
+        // leads to: each match is asked for.
         struct stat est;
         std::string full = detail::JoinHost(resolved.host, hostName);
         if (stat(full.c_str(), &est) != 0) continue;  // dangling link or vanished entry
@@ -100,7 +117,6 @@ WinError FindFiles(std::string_view pattern, FindSelection selection, std::vecto
         if (selection == FindSelection::PlainFiles && (attrs & (kAttrDirectory | kAttrHidden | kAttrSystem))) continue;
         entries.push_back({cp932, attrs});
     }
-    closedir(d);
     std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
     return entries.empty() ? kErrorFileNotFound : kErrorSuccess;
 }

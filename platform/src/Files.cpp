@@ -27,10 +27,20 @@ using detail::ResolvePath;
 
 namespace {
 
+// 2 or 3 when the walk already saw that the path does not exist, else 0.
+WinError KnownMissing(const ResolvedPath& resolved) {
+    switch (resolved.known) {
+        case detail::PathKnown::MissingFile: return kErrorFileNotFound;
+        case detail::PathKnown::MissingPath: return kErrorPathNotFound;
+        default: return kErrorSuccess;
+    }
+}
+
 // Resolves `path` and stats the result (following links). `rc` is 0 with `st` filled,
 // or the Windows error for a missing or unreachable file.
 WinError ResolveAndStat(std::string_view path, ResolvedPath& resolved, struct stat& st) {
     if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    if (WinError rc = KnownMissing(resolved); rc != kErrorSuccess) return rc;
     if (stat(resolved.host.c_str(), &st) != 0) {
         return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(resolved.host) : ErrnoToWinError(errno);
     }
@@ -112,6 +122,8 @@ WinError FinishCopy(int in, int out, const struct stat& srcSt) {
 // Checks that `resolved` may be written as a file: 5 for a directory or a read-only
 // file, 3 when its folder is missing; 0 also when it does not exist yet.
 WinError CheckWritableTarget(const ResolvedPath& resolved) {
+    if (resolved.known == detail::PathKnown::MissingFile) return kErrorSuccess;
+    if (resolved.known == detail::PathKnown::MissingPath) return kErrorPathNotFound;
     struct stat st;
     if (stat(resolved.host.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode) || IsReadOnlyMode(st)) return kErrorAccessDenied;
@@ -146,19 +158,40 @@ WinError GetFileAttributesW(std::string_view path, std::uint32_t& attributes) {
     return kErrorSuccess;
 }
 
+namespace {
+
+// Whether `path` exists (following links) and is a folder; `known` from the walk
+// answers without asking the host.
+bool ExistsAs(std::string_view path, bool& isFolder) {
+    ResolvedPath resolved;
+    if (ResolvePath(path, resolved) != kErrorSuccess) return false;
+    switch (resolved.known) {
+        case detail::PathKnown::Folder: isFolder = true; return true;
+        case detail::PathKnown::MissingFile:
+        case detail::PathKnown::MissingPath: return false;
+        case detail::PathKnown::Nothing: break;
+    }
+    struct stat st;
+    if (stat(resolved.host.c_str(), &st) != 0) return false;
+    isFolder = S_ISDIR(st.st_mode);
+    return true;
+}
+
+}  // namespace
+
 bool PathExists(std::string_view path) {
-    std::uint32_t attrs = 0;
-    return GetFileAttributesW(path, attrs) == kErrorSuccess;
+    bool isFolder = false;
+    return ExistsAs(path, isFolder);
 }
 
 bool FileExists(std::string_view path) {
-    std::uint32_t attrs = 0;
-    return GetFileAttributesW(path, attrs) == kErrorSuccess && !(attrs & kAttrDirectory);
+    bool isFolder = false;
+    return ExistsAs(path, isFolder) && !isFolder;
 }
 
 bool DirectoryExists(std::string_view path) {
-    std::uint32_t attrs = 0;
-    return GetFileAttributesW(path, attrs) == kErrorSuccess && (attrs & kAttrDirectory);
+    bool isFolder = false;
+    return ExistsAs(path, isFolder) && isFolder;
 }
 
 WinError SetReadOnly(std::string_view path, bool readOnly) {
@@ -177,6 +210,7 @@ WinError SetReadOnly(std::string_view path, bool readOnly) {
 WinError CopyFileW(std::string_view source, std::string_view target, bool failIfExists) {
     ResolvedPath src, dst;
     if (WinError rc = ResolvePath(source, src); rc != kErrorSuccess) return rc;
+    if (WinError rc = KnownMissing(src); rc != kErrorSuccess) return rc;
     int in = open(src.host.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(src.host) : ErrnoToWinError(errno);
@@ -219,6 +253,7 @@ WinError CopyFileW(std::string_view source, std::string_view target, bool failIf
 WinError DeleteFileW(std::string_view path) {
     ResolvedPath resolved;
     if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    if (WinError rc = KnownMissing(resolved); rc != kErrorSuccess) return rc;
     struct stat st;
     if (lstat(resolved.host.c_str(), &st) != 0) return MissingPathError(resolved.host);
     if (S_ISDIR(st.st_mode)) return kErrorAccessDenied;
@@ -244,6 +279,7 @@ WinError CreateDirectoryTree(std::string_view path) {
     if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
     // The resolved host path already holds the existing folders under their host
     // names; create what is missing from the top down.
+    if (resolved.known == detail::PathKnown::Folder) return kErrorSuccess;  // the usual case
     const std::string& host = resolved.host;
     struct stat whole;
     if (stat(host.c_str(), &whole) == 0 && S_ISDIR(whole.st_mode)) return kErrorSuccess;  // the usual case

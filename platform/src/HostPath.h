@@ -13,26 +13,43 @@
 
 namespace platform::detail {
 
+// What the walk already knows about the path it resolved, from listings that were
+// current at that moment (so a caller may answer without asking the host again).
+enum class PathKnown : unsigned char {
+    Nothing,      // no current listing covered it: ask the host
+    Folder,       // a real folder (not a link)
+    MissingFile,  // its folder is a real folder that lacks the last component (Windows 2)
+    MissingPath,  // a folder above it is missing (Windows 3)
+};
+
 // A Windows path resolved against the prefix.
 struct ResolvedPath {
     std::string windows;  // full Windows path ("X:\A\B"), code page 932
     std::string host;     // host path, UTF-8
     char drive = 0;       // upper-case drive letter
     bool isDriveRoot = false;
+    PathKnown known = PathKnown::Nothing;
+    // With a listing asked for and `known` Folder: the host names in the folder (no
+    // "." and ".."), current as of the walk.
+    bool listed = false;
+    std::vector<std::string> listing;
 };
 
-// Full resolution as ToHostPath does it, keeping the pieces callers need.
-WinError ResolvePath(std::string_view windowsPath, ResolvedPath& out);
+// Full resolution as ToHostPath does it, keeping the pieces callers need. With
+// `wantListing` the entries of the folder the path names are filled in when a
+// current listing of it can be kept.
+WinError ResolvePath(std::string_view windowsPath, ResolvedPath& out, bool wantListing = false);
 
 // Walks the code page 932 components `parts` down from the existing host folder `root`
 // (a drive's canonical folder; `rootStat` is its stat() taken just now) and fills
-// `host`: each existing component under its host name (the exact name first, else a
-// case-insensitive match), and from the first missing one on the names as written, in
-// UTF-8. 0, or 123 when a component has no UTF-8 form. Thread-safe. The listings behind
+// `out.host`: each existing component under its host name (the exact name first, else
+// a case-insensitive match), and from the first missing one on the names as written, in
+// UTF-8; also `out.known` and, with `wantListing`, `out.listed` / `out.listing`.
+// 0, or 123 when a component has no UTF-8 form. Thread-safe. The listings behind
 // it are kept current by the kernel's change events, so an answer is never stale, also
 // when another process changed the folders (DirectoryCache.cpp).
 WinError ResolveBelow(const std::string& root, const struct stat& rootStat, const std::vector<std::string>& parts,
-                      std::string& host);
+                      bool wantListing, ResolvedPath& out);
 // Looks up `cp932Name` case-insensitively among the entries of the host folder `dir`;
 // fills the host name of the entry found. Every answer is checked against the folder.
 bool FindEntryNoCase(const std::string& dir, std::string_view cp932Name, std::string& hostName);

@@ -307,7 +307,7 @@ std::string FullWindowsPath(std::string_view path) {
     return JoinWindows(drive, stack);
 }
 
-WinError detail::ResolvePath(std::string_view windowsPath, ResolvedPath& out) {
+WinError detail::ResolvePath(std::string_view windowsPath, ResolvedPath& out, bool wantListing) {
     if (windowsPath.empty()) return kErrorPathNotFound;
     if (!IsValidCp932(windowsPath)) return kErrorInvalidName;
     std::string full = FullWindowsPath(windowsPath);
@@ -322,7 +322,7 @@ WinError detail::ResolvePath(std::string_view windowsPath, ResolvedPath& out) {
     std::string root;
     struct stat rootStat;
     if (WinError state = DriveRoot(out.drive, root, rootStat); state != kErrorSuccess) return state;
-    return detail::ResolveBelow(root, rootStat, parts, out.host);
+    return detail::ResolveBelow(root, rootStat, parts, wantListing, out);
 }
 
 WinError ToHostPath(std::string_view windowsPath, std::string& hostPath) {

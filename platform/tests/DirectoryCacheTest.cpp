@@ -8,6 +8,7 @@
 
 #include "../src/HostPath.h"
 #include "TestPrefix.h"
+#include "platform/FileSearch.h"
 #include "platform/Files.h"
 
 namespace platform {
@@ -160,6 +161,72 @@ TEST_F(DirectoryCacheTest, AForkedChildLeavesTheParentItsEvents) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_TRUE(FileExists("C:\\SHARED\\X.DAT"));
     EXPECT_EQ(HostName("C:\\SHARED\\x.dat"), "X.DAT");
+}
+
+// The names a search gives, in order.
+std::vector<std::string> Found(const std::string& pattern, FindSelection selection) {
+    std::vector<FindEntry> entries;
+    FindFiles(pattern, selection, entries);
+    std::vector<std::string> names;
+    for (const auto& e : entries) names.push_back(e.name);
+    return names;
+}
+
+TEST_F(DirectoryCacheTest, SearchesAndExistenceAnsweredFromTheListingStayCurrent) {
+    fs::create_directories(C("stage"));
+    // Walked once: from now on the folder's listing answers searches and misses.
+    EXPECT_EQ(Found("C:\\STAGE\\*.*", FindSelection::AllEntries), std::vector<std::string>{});
+    EXPECT_EQ(Found("C:\\STAGE\\*", FindSelection::Raw), (std::vector<std::string>{".", ".."}));
+
+    Shell("echo a > stage/a.txt && mkdir stage/Sub && echo h > stage/.hid && chmod a-w stage/a.txt");
+    std::vector<FindEntry> entries;
+    ASSERT_EQ(FindFiles("C:\\STAGE\\*", FindSelection::AllEntries, entries), kErrorSuccess);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].name, ".hid");
+    EXPECT_EQ(entries[0].attributes, kAttrArchive | kAttrHidden);
+    EXPECT_EQ(entries[1].name, "Sub");
+    EXPECT_EQ(entries[1].attributes, kAttrDirectory);
+    EXPECT_EQ(entries[2].name, "a.txt");
+    EXPECT_EQ(entries[2].attributes, kAttrArchive | kAttrReadOnly);
+    EXPECT_EQ(Found("C:\\STAGE\\*.*", FindSelection::PlainFiles), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(DirectoryExists("C:\\STAGE\\SUB"));
+    EXPECT_TRUE(FileExists("C:\\STAGE\\A.TXT"));
+
+    Shell("rm -f stage/a.txt && rmdir stage/Sub && echo b > stage/sub");
+    EXPECT_EQ(Found("C:\\STAGE\\*.*", FindSelection::PlainFiles), std::vector<std::string>{"sub"});
+    EXPECT_FALSE(DirectoryExists("C:\\STAGE\\SUB"));
+    EXPECT_TRUE(FileExists("C:\\STAGE\\SUB"));
+    EXPECT_FALSE(PathExists("C:\\STAGE\\A.TXT"));
+
+    // A missing file and a missing folder keep their own errors.
+    std::uint32_t attrs = 0;
+    EXPECT_EQ(GetFileAttributesW("C:\\STAGE\\A.TXT", attrs), kErrorFileNotFound);
+    EXPECT_EQ(GetFileAttributesW("C:\\STAGE\\NONE\\A.TXT", attrs), kErrorPathNotFound);
+    EXPECT_EQ(DeleteFileW("C:\\STAGE\\A.TXT"), kErrorFileNotFound);
+    EXPECT_EQ(CopyFileW("C:\\STAGE\\A.TXT", "C:\\STAGE\\B.TXT", false), kErrorFileNotFound);
+    EXPECT_EQ(WriteFileBytes("C:\\STAGE\\NONE\\A.TXT", "x"), kErrorPathNotFound);
+    EXPECT_EQ(FindFiles("C:\\STAGE\\NONE\\*.*", FindSelection::AllEntries, entries), kErrorPathNotFound);
+
+    // A folder known to exist that another process removes is made again.
+    EXPECT_EQ(CreateDirectoryTree("C:\\STAGE\\NEW\\DEEP"), kErrorSuccess);
+    EXPECT_EQ(CreateDirectoryTree("C:\\STAGE\\NEW\\DEEP"), kErrorSuccess);
+    Shell("rm -r stage/NEW");
+    EXPECT_EQ(CreateDirectoryTree("C:\\STAGE\\NEW\\DEEP"), kErrorSuccess);
+    EXPECT_TRUE(fs::is_directory(C("stage/NEW/DEEP")));
+}
+
+TEST_F(DirectoryCacheTest, MoreEventsThanOneReadTakesAreAllApplied) {
+    fs::create_directories(C("burst"));
+    EXPECT_EQ(Found("C:\\BURST\\*", FindSelection::AllEntries), std::vector<std::string>{});
+    // Long names: the queue holds far more than one read of events.
+    const std::string stem(200, 'n');
+    Shell("cd burst && for i in $(seq 1000 1599); do : > " + stem + "$i; done && rm " + stem + "1000");
+    std::vector<FindEntry> entries;
+    ASSERT_EQ(FindFiles("C:\\BURST\\*", FindSelection::AllEntries, entries), kErrorSuccess);
+    ASSERT_EQ(entries.size(), 599u);
+    EXPECT_EQ(entries.front().name, stem + "1001");
+    EXPECT_EQ(entries.back().name, stem + "1599");
+    EXPECT_FALSE(FileExists("C:\\BURST\\" + stem + "1000"));
 }
 
 TEST_F(DirectoryCacheTest, CopyOfAFileWhoseSizeSaysNothing) {
