@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "HostPath.h"
@@ -669,6 +670,22 @@ public:
         return kErrorSuccess;
     }
 
+    // The save counter kept in the lock file: every save under the exclusive lock
+    // adds one, so a reader holding the lock can tell whether the hive it parsed
+    // earlier is still the latest. 0 when there is no lock file or no counter yet.
+    std::uint64_t Generation() const {
+        unsigned char bytes[8] = {};
+        if (fd_ < 0 || pread(fd_, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return 0;
+        std::uint64_t value = 0;
+        for (int i = 7; i >= 0; --i) value = (value << 8) | bytes[i];
+        return value;
+    }
+    bool SetGeneration(std::uint64_t value) const {
+        unsigned char bytes[8];
+        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+        return fd_ >= 0 && pwrite(fd_, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
+    }
+
 private:
     int fd_ = -1;
 };
@@ -739,24 +756,96 @@ WinError SaveHiveLocked(RegRoot root, const Key& tree) {
     return WriteHostFileAtomic(HivePath(root), SerializeTree(tree, RegRootName(root), true));
 }
 
+// What identifies one saved state of a hive file: a save renames a new file over the
+// hive, and a person's edit changes its times or size.
+struct HiveStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static HiveStamp Of(const std::string& path) {
+        HiveStamp stamp;
+        struct stat st {};
+        if (stat(path.c_str(), &st) != 0) return stamp;
+        stamp = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+        return stamp;
+    }
+    bool operator==(const HiveStamp& o) const {
+        return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+// The parsed hive of each root, kept between operations: scripts read settings line
+// after line, and parsing the file each time would dominate. The cache is used only
+// while the lock file's save counter and the file's stamp are those it was read with,
+// both checked under the hive lock, so every read still sees the latest saved state.
+struct HiveCache {
+    std::mutex mutex;  // taken before the file lock, and held for the whole operation
+    bool valid = false;
+    std::string path;
+    std::uint64_t generation = 0;
+    HiveStamp stamp;
+    Key tree;
+};
+
+HiveCache& CacheOf(RegRoot root) {
+    static HiveCache caches[2];
+    return caches[root == RegRoot::LocalMachine ? 0 : 1];
+}
+
+// Makes cache.tree the latest saved hive; the caller holds the hive lock.
+WinError RefreshLocked(HiveCache& cache, RegRoot root, const HiveLock& lock) {
+    const std::string path = HivePath(root);
+    const std::uint64_t generation = lock.Generation();
+    const HiveStamp stamp = HiveStamp::Of(path);
+    if (cache.valid && cache.path == path && cache.generation == generation && cache.stamp == stamp) {
+        return kErrorSuccess;
+    }
+    cache.valid = false;
+    cache.tree = Key();
+    if (WinError rc = LoadHiveLocked(root, cache.tree); rc != kErrorSuccess) return rc;
+    cache.valid = true;
+    cache.path = path;
+    cache.generation = generation;
+    cache.stamp = stamp;
+    return kErrorSuccess;
+}
+
 WinError ReadHive(RegRoot root, const std::function<WinError(Key&)>& fn) {
+    HiveCache& cache = CacheOf(root);
+    std::lock_guard guard(cache.mutex);
     HiveLock lock;
     if (WinError rc = lock.Acquire(root, false); rc != kErrorSuccess) return rc;
-    Key tree;
-    if (WinError rc = LoadHiveLocked(root, tree); rc != kErrorSuccess) return rc;
-    return fn(tree);
+    if (WinError rc = RefreshLocked(cache, root, lock); rc != kErrorSuccess) return rc;
+    return fn(cache.tree);
 }
 
 // Runs `fn` on the latest hive under the exclusive lock and saves the result when `fn`
 // succeeds and reports a change.
 WinError ChangeHive(RegRoot root, const std::function<WinError(Key&, bool&)>& fn) {
+    HiveCache& cache = CacheOf(root);
+    std::lock_guard guard(cache.mutex);
     HiveLock lock;
     if (WinError rc = lock.Acquire(root, true); rc != kErrorSuccess) return rc;
-    Key tree;
-    if (WinError rc = LoadHiveLocked(root, tree); rc != kErrorSuccess) return rc;
+    if (WinError rc = RefreshLocked(cache, root, lock); rc != kErrorSuccess) return rc;
     bool changed = false;
-    if (WinError rc = fn(tree, changed); rc != kErrorSuccess) return rc;
-    return changed ? SaveHiveLocked(root, tree) : kErrorSuccess;
+    WinError rc = fn(cache.tree, changed);
+    if (rc == kErrorSuccess && changed) {
+        rc = SaveHiveLocked(root, cache.tree);
+        if (rc == kErrorSuccess && lock.SetGeneration(cache.generation + 1)) {
+            cache.generation += 1;
+            cache.stamp = HiveStamp::Of(cache.path);
+            return kErrorSuccess;
+        }
+    }
+    // A failed operation may have left the tree half changed: parse again next time.
+    if (rc != kErrorSuccess || changed) cache.valid = false;
+    return rc;
 }
 
 bool ValidNames(const Components& parts) {

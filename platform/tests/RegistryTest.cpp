@@ -1,6 +1,8 @@
 // The registry hives: values, case, concurrent writers in two processes, export and
 // import, and malformed files.
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "TestPrefix.h"
 #include "platform/Process.h"
@@ -80,6 +82,40 @@ TEST_F(PrefixTest, TwoProcessesWritingAtOnceLoseNothing) {
     }
     // No temporary hive is left behind.
     for (auto& e : fs::directory_iterator(prefix_)) EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
+}
+
+// A hive kept parsed between reads must never hide a change: one saved by another
+// process, or a person's edit of the file.
+TEST_F(PrefixTest, ReadsSeeChangesMadeOutsideTheProcess) {
+    RegKey key;
+    ASSERT_EQ(RegCreateKey(RegRoot::CurrentUser, "SOFTWARE\\KEL", key), kErrorSuccess);
+    ASSERT_EQ(RegSetString(key, "Tools", "C:\\OLD"), kErrorSuccess);
+    std::string data;
+    ASSERT_EQ(RegQueryString(key, "Tools", data), kErrorSuccess);
+
+    const std::string reg = (test::BinDir() / "reg").string();
+    const std::string add = "MORVAN_PREFIX='" + prefix_.string() + "' '" + reg +
+                            "' add 'HKCU\\SOFTWARE\\KEL' /v Tools /d 'C:\\NEW' /f >/dev/null";
+    for (int round = 0; round < 3; ++round) {  // repeated: saves in quick succession
+        ASSERT_EQ(std::system(add.c_str()), 0);
+        ASSERT_EQ(RegQueryString(key, "Tools", data), kErrorSuccess);
+        EXPECT_EQ(data, "C:\\NEW");
+        ASSERT_EQ(RegSetString(key, "Tools", "C:\\OLD"), kErrorSuccess);
+        ASSERT_EQ(RegQueryString(key, "Tools", data), kErrorSuccess);
+        EXPECT_EQ(data, "C:\\OLD");
+    }
+
+    // An edit by hand, same length, written in place. A person's edit is told by the
+    // file's times, which the kernel keeps in ticks of a few milliseconds: the edit
+    // comes later than the last save, as any edit by hand does.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::string hive = ReadText(prefix_ / "user.reg");
+    const std::size_t at = hive.find("OLD");
+    ASSERT_NE(at, std::string::npos);
+    hive.replace(at, 3, "ALT");
+    std::ofstream(prefix_ / "user.reg", std::ios::binary | std::ios::in) << hive;
+    ASSERT_EQ(RegQueryString(key, "Tools", data), kErrorSuccess);
+    EXPECT_EQ(data, "C:\\ALT");
 }
 
 TEST_F(PrefixTest, ExportThenImportGivesTheSameHive) {
