@@ -45,7 +45,7 @@ std::string TwoDigit(int n) {
 }
 
 // A script of `lines` lines as media carry them: comments, counted commands of every
-// letter, IF blocks, a README section.
+// letter with their folders named by setting references, IF blocks, a README section.
 std::string LargeScript(int nn, int lines) {
     std::string text = "; bench script " + TwoDigit(nn) + "\r\n2.10/20240101\r\n";
     text += "README\r\nこのスクリプトは計測用です。\r\nREADMEEND\r\n";
@@ -53,13 +53,13 @@ std::string LargeScript(int nn, int lines) {
     int written = 6;
     for (int i = 0; written < lines - 1; ++i, ++written) {
         switch (i % 10) {
-            case 0: text += "C BIN\\表示" + std::to_string(i) + ".EXE C:\\APP\\BIN\\\r\n"; break;
+            case 0: text += "C BIN\\表示" + std::to_string(i) + ".EXE %INSTALL_DRIVE\\INSTALL_AP_PATH%\\BIN\\\r\n"; break;
             case 1: text += "D C:\\APP\\TMP\\*.TMP\r\n"; break;
-            case 2: text += "L DATA" + std::to_string(i) + ".LZH C:\\APP\\DATA\r\n"; break;
-            case 3: text += "A LIST.LST C:\\APP\r\n"; break;
+            case 2: text += "L DATA" + std::to_string(i) + ".LZH %KELSYS\\INSTALL%\\DATA\r\n"; break;
+            case 3: text += "A LIST.LST %KELSYS\\INSTALL%\r\n"; break;
             case 4: text += "R \"HKEY_CURRENT_USER\\SOFTWARE\\KEL\\ソフト\\V" + std::to_string(i) + "\" 1\r\n"; break;
             case 5: text += "IF !C:\\APP\\NONE" + std::to_string(i) + ".DLL\r\n"; break;
-            case 6: text += "X C:\\KEL\\TOOLS\\SETUP.EXE \"/Q\"\r\n"; break;
+            case 6: text += "X %KELSYS\\TOOLS%\\SETUP.EXE \"/Q\"\r\n"; break;
             case 7: text += "END\r\n"; break;
             case 8: text += ";   a comment line in the section\r\n"; break;
             default: text += "@HALTAPP\r\n"; break;
