@@ -64,7 +64,14 @@ int ClearDirectory(const std::string& dir) {
 bool RemoveTree(const std::string& given) {
     bool result = true;
     const std::string dir = WithoutTrailingBackslash(given);  // "X\" names the folder X
-    if (!platform::DirectoryExists(dir)) return result;
+    std::uint32_t attributes = 0;
+    if (platform::GetFileAttributesW(dir, attributes) != 0 || (attributes & platform::kAttrDirectory) == 0) {
+        return result;
+    }
+    if (attributes & platform::kAttrReparsePoint) {
+        // A link to a folder: the link goes, what it leads to is not ours to remove.
+        return platform::RemoveDirectoryW(dir) == 0;
+    }
     for (const platform::FindEntry& entry : AllEntries(dir + "\\*.*")) {
         const std::string path = dir + "\\" + entry.name;
         if (IsDirectory(entry)) {

@@ -107,11 +107,14 @@ WinError FindFiles(std::string_view pattern, FindSelection selection, std::vecto
         if (!Utf8ToCp932(hostName, cp932)) continue;  // no Windows name for it
         if (!MatchesWildcard(namePart, cp932)) continue;
         // The attributes need the mode (read-only), and a link is reported as what it
-        // leads to: each match is asked for.
+        // leads to, marked as a link: each match is asked for.
         struct stat est;
         std::string full = detail::JoinHost(resolved.host, hostName);
-        if (stat(full.c_str(), &est) != 0) continue;  // dangling link or vanished entry
+        if (lstat(full.c_str(), &est) != 0) continue;  // vanished entry
+        const bool link = S_ISLNK(est.st_mode);
+        if (link && stat(full.c_str(), &est) != 0) continue;  // dangling link
         std::uint32_t attrs = S_ISDIR(est.st_mode) ? kAttrDirectory : kAttrArchive;
+        if (link) attrs |= kAttrReparsePoint;
         if (detail::IsReadOnlyMode(est)) attrs |= kAttrReadOnly;
         if (!dotEntry && hostName[0] == '.') attrs |= kAttrHidden;
         if (selection == FindSelection::PlainFiles && (attrs & (kAttrDirectory | kAttrHidden | kAttrSystem))) continue;

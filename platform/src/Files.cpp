@@ -155,6 +155,10 @@ WinError GetFileAttributesW(std::string_view path, std::uint32_t& attributes) {
     struct stat st;
     if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
     attributes = AttributesOf(resolved.host, st, resolved.isDriveRoot);
+    struct stat own;
+    if (!resolved.isDriveRoot && lstat(resolved.host.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
+        attributes |= kAttrReparsePoint;
+    }
     return kErrorSuccess;
 }
 
@@ -301,6 +305,13 @@ WinError RemoveDirectoryW(std::string_view path) {
     if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
     struct stat st;
     if (lstat(resolved.host.c_str(), &st) != 0) return MissingPathError(resolved.host);
+    if (S_ISLNK(st.st_mode)) {
+        // A link to a folder goes as a link; what it leads to stays untouched.
+        struct stat target;
+        if (stat(resolved.host.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return kErrorDirectory;
+        if (unlink(resolved.host.c_str()) != 0) return ErrnoToWinError(errno);
+        return kErrorSuccess;
+    }
     if (!S_ISDIR(st.st_mode)) return kErrorDirectory;
     if (rmdir(resolved.host.c_str()) != 0) {
         if (errno == ENOTEMPTY || errno == EEXIST) return kErrorDirNotEmpty;

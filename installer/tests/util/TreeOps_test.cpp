@@ -1,6 +1,7 @@
 #include "installer/util/TreeOps.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "installer/tests/util/UtilTestSupport.h"
 
@@ -59,6 +60,28 @@ TEST_F(TreeOps, RemoveTreeReportsAFailureEvenWhenALaterSubtreeGoes) {
     EXPECT_FALSE(RemoveTree("C:\\OLD"));
     EXPECT_TRUE(Exists("C:\\OLD\\A\\RO.TXT"));
     EXPECT_FALSE(Exists("C:\\OLD\\B"));
+}
+
+// A link inside a tree that is removed or cleared goes as a link: the folder it leads
+// to (here one outside the tree) keeps everything in it.
+TEST_F(TreeOps, LinksToFoldersAreRemovedNotFollowed) {
+    Make("C:\\KEEP\\PRECIOUS.TXT", "p");
+    Make("C:\\STAGE\\A.TXT", "a");
+    MakeDir("C:\\TREE");
+    std::filesystem::create_directory_symlink(prefix.HostC("KEEP"), prefix.HostC("STAGE/LINK"));
+    std::filesystem::create_directory_symlink(prefix.HostC("KEEP"), prefix.HostC("TREE/LINK"));
+
+    EXPECT_EQ(ClearDirectory("C:\\STAGE\\"), 0);
+    EXPECT_FALSE(Exists("C:\\STAGE\\LINK"));
+    EXPECT_TRUE(RemoveTree("C:\\TREE"));
+    EXPECT_FALSE(Exists("C:\\TREE"));
+    EXPECT_EQ(Read("C:\\KEEP\\PRECIOUS.TXT"), "p");
+
+    // The link named itself: only the link goes.
+    std::filesystem::create_directory_symlink(prefix.HostC("KEEP"), prefix.HostC("ALIAS"));
+    EXPECT_TRUE(RemoveTree("C:\\ALIAS"));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(prefix.HostC("ALIAS"))));
+    EXPECT_EQ(Read("C:\\KEEP\\PRECIOUS.TXT"), "p");
 }
 
 TEST_F(TreeOps, CopyTreeCopiesFoldersWithHiddenEntries) {

@@ -18,6 +18,9 @@ inline constexpr std::uint32_t kAttrHidden = 0x02;
 inline constexpr std::uint32_t kAttrSystem = 0x04;
 inline constexpr std::uint32_t kAttrDirectory = 0x10;
 inline constexpr std::uint32_t kAttrArchive = 0x20;
+// The entry is a link (a host symbolic link); the other attributes are those of what it
+// leads to. Removing such a folder removes the link, never what lies behind it.
+inline constexpr std::uint32_t kAttrReparsePoint = 0x400;
 
 // 0 and the attributes, or 2 / 3 / 21 / 123.
 WinError GetFileAttributesW(std::string_view path, std::uint32_t& attributes);
@@ -42,7 +45,8 @@ WinError DeleteFileW(std::string_view path);
 WinError CreateDirectoryW(std::string_view path);
 // Creates a directory and all its missing parents; an existing directory is 0.
 WinError CreateDirectoryTree(std::string_view path);
-// Removes an empty directory (145 when not empty, 2/3 when missing, 267 when it is a file).
+// Removes an empty directory (145 when not empty, 2/3 when missing, 267 when it is a
+// file); a link to a folder is removed as a link.
 WinError RemoveDirectoryW(std::string_view path);
 
 // Moves or renames a file or directory (replacing a file target).
