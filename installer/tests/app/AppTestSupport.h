@@ -3,14 +3,18 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "installer/app/InstallerFlow.h"
 #include "installer/app/InstallerView.h"
+#include "installer/engine/JobState.h"
+#include "installer/testsupport/ScriptedMessages.h"
 
 // Writes a file (bytes as given; the test sources are compiled to code page 932).
 void WriteHostFile(const std::string& hostPath, const std::string& bytes);
@@ -80,6 +84,27 @@ private:
     bool progressOpen_ = false;
     int showings_ = 0;
     std::atomic<int> postedClose{-1};
+};
+
+// Answers the stop prompt with `answer` after checking that the worker stands still
+// while the prompt is open; every other box goes to the scripted answers.
+class StopPromptAnswer : public ScriptedMessages {
+public:
+    explicit StopPromptAnswer(int answer) : answer_(answer) {}
+    int ShowMessage(const std::string& caption, const std::string& text, MessageButtons buttons,
+                    MessageIcon icon) override {
+        if (caption == "中止") {
+            const int before = ExecutedCommandCount.load();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            workerStoodStill = ExecutedCommandCount.load() == before;
+            QueueAnswer(answer_);
+        }
+        return ScriptedMessages::ShowMessage(caption, text, buttons, icon);
+    }
+    bool workerStoodStill = false;
+
+private:
+    int answer_;
 };
 
 // Holds the worker at its `holdAt`-th command (1-based) until Release(); the command

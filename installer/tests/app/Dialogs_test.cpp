@@ -102,22 +102,6 @@ protected:
     std::unique_ptr<ProgramForms> forms;
 };
 
-// Answers the stop prompt after checking that the worker stands still meanwhile.
-class StopPrompt : public ScriptedMessages {
-public:
-    int ShowMessage(const std::string& caption, const std::string& text, MessageButtons buttons,
-                    MessageIcon icon) override {
-        if (caption == "中止") {
-            const int before = ExecutedCommandCount.load();
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            workerStoodStill = ExecutedCommandCount.load() == before;
-            QueueAnswer(IDCANCEL);
-        }
-        return ScriptedMessages::ShowMessage(caption, text, buttons, icon);
-    }
-    bool workerStoodStill = false;
-};
-
 }  // namespace
 
 TEST_F(DialogTest, FormsCarryTheirCaptionsTextsNamesAndFonts) {
@@ -189,7 +173,7 @@ TEST_F(DialogTest, TheEntryListShowsSelectableRowsThatLineUp) {
 }
 
 TEST_F(DialogTest, StopThenCancelGoesOnWhereTheWorkerWas) {
-    StopPrompt messages;
+    StopPromptAnswer messages(IDCANCEL);
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"}, "20240115", {3, 3});
     Start({"/DD:\\"});
     HoldingGate gate(2);

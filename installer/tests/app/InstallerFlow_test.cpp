@@ -255,30 +255,6 @@ TEST_F(FlowTest, GarbageControlFileOrScriptIsRefusedWithoutACrash) {
     EXPECT_EQ(view.rows.size(), 1u);
 }
 
-namespace {
-
-// Answers the stop prompt after checking that the worker stands still meanwhile.
-class StopPromptAnswer : public ScriptedMessages {
-public:
-    explicit StopPromptAnswer(int answer) : answer_(answer) {}
-    int ShowMessage(const std::string& caption, const std::string& text, MessageButtons buttons,
-                    MessageIcon icon) override {
-        if (caption == "中止") {
-            const int before = ExecutedCommandCount.load();
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            workerStoodStill = ExecutedCommandCount.load() == before;
-            QueueAnswer(answer_);
-        }
-        return ScriptedMessages::ShowMessage(caption, text, buttons, icon);
-    }
-    bool workerStoodStill = false;
-
-private:
-    int answer_;
-};
-
-}  // namespace
-
 TEST_F(FlowTest, StopThenCancelPausesTheWorkerAndGoesOn) {
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"}, "20240115", {3, 3});
     StopPromptAnswer prompt(IDCANCEL);
