@@ -9,6 +9,8 @@
 // time, so each thread keeps its own pair of descriptors for its whole life.
 #include "platform/Cp932.h"
 
+#include "IconvText.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -118,21 +120,7 @@ public:
                 return false;
             }
         }
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset shift state
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = in.size();
-        char buffer[1024];
-        while (srcLeft > 0) {
-            char* dst = buffer;
-            std::size_t dstLeft = sizeof buffer;
-            std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buffer, static_cast<std::size_t>(dst - buffer));
-            if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                if (badOffset) *badOffset = in.size() - srcLeft;
-                return false;
-            }
-        }
-        return true;
+        return detail::ConvertThroughIconv(cd_, in, out, badOffset);
     }
 
 private:
@@ -210,5 +198,28 @@ std::vector<std::string> SplitLines(std::string_view text) {
     if (start < text.size()) lines.emplace_back(text.substr(start));
     return lines;
 }
+
+namespace detail {
+
+bool ConvertThroughIconv(iconv_t cd, std::string_view in, std::string& out, std::size_t* badOffset) {
+    out.clear();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char buffer[4096];
+    while (srcLeft > 0) {
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        std::size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            if (badOffset) *badOffset = in.size() - srcLeft;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace detail
 
 }  // namespace platform

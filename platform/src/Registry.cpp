@@ -28,6 +28,7 @@
 #include <unordered_map>
 
 #include "HostPath.h"
+#include "IconvText.h"
 #include "platform/Cp932.h"
 #include "platform/Prefix.h"
 
@@ -165,21 +166,7 @@ bool DeleteValueIn(Key& key, std::string_view name) { return key.RemoveValue(nam
 bool IconvConvert(const char* to, const char* from, std::string_view in, std::string& out) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    out.clear();
-    char* src = const_cast<char*>(in.data());
-    std::size_t left = in.size();
-    bool ok = true;
-    char buffer[4096];
-    while (left > 0) {
-        char* dst = buffer;
-        std::size_t room = sizeof buffer;
-        std::size_t rc = iconv(cd, &src, &left, &dst, &room);
-        out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            ok = false;
-            break;
-        }
-    }
+    const bool ok = detail::ConvertThroughIconv(cd, in, out, nullptr);
     iconv_close(cd);
     return ok;
 }
