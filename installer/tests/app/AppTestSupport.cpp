@@ -10,8 +10,20 @@
 
 #include "installer/app/PauseGate.h"
 #include "installer/engine/JobState.h"
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/ScriptTable.h"
+#include "installer/env/VersionRecords.h"
 
 namespace fs = std::filesystem;
+
+void ResetProgramState() {
+    ResetInstallEnvironment();
+    ResetVersionRecords();
+    ResetScriptTable();
+    ResetJobState();
+    JobPauseGate().Open();
+    SetCommandGate(&PassJobPauseGate);
+}
 
 void WriteHostFile(const std::string& hostPath, const std::string& bytes) {
     fs::create_directories(fs::path(hostPath).parent_path());

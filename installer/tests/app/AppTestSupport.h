@@ -16,6 +16,11 @@
 #include "installer/engine/JobState.h"
 #include "installer/testsupport/ScriptedMessages.h"
 
+// Puts every process-wide state of the program back to its start, and installs the
+// job's pause gate (open) as the engine's command gate; SetCommandGate(nullptr) in the
+// test's tear-down undoes that.
+void ResetProgramState();
+
 // Writes a file (bytes as given; the test sources are compiled to code page 932).
 void WriteHostFile(const std::string& hostPath, const std::string& bytes);
 std::string ReadHostFile(const std::string& hostPath);

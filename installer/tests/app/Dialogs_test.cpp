@@ -73,12 +73,7 @@ public:
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetInstallEnvironment();
-        ResetVersionRecords();
-        ResetScriptTable();
-        ResetJobState();
-        JobPauseGate().Open();
-        SetCommandGate(&PassJobPauseGate);
+        ResetProgramState();
         prefix.InstallStandardProduct("2.00");
         mediumD = prefix.MapNewDrive('D');
     }

@@ -31,12 +31,7 @@ std::string InstalledVersionInRegistry() {
 class FlowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetInstallEnvironment();
-        ResetVersionRecords();
-        ResetScriptTable();
-        ResetJobState();
-        JobPauseGate().Open();
-        SetCommandGate(&PassJobPauseGate);
+        ResetProgramState();
         prefix.InstallStandardProduct("2.00");
         mediumD = prefix.MapNewDrive('D');
         view.flow = &flow;
