@@ -38,3 +38,13 @@ function(morvan_gtest target)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "MORVAN_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
 endfunction()
+
+# A library of the product's Windows side: a host shared object whose file and soname
+# are its Windows name (NAME.DLL), so a program finds it in its own folder (RPATH
+# $ORIGIN) as a Windows program finds a DLL, and LoadLibraryA finds it by that name.
+function(morvan_windows_library target windows_name)
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME ${windows_name} PREFIX "" SUFFIX ".DLL" NO_SONAME OFF
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  target_link_options(${target} PRIVATE "-Wl,-soname,${windows_name}.DLL")
+endfunction()
