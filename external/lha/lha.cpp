@@ -17,7 +17,7 @@
 //     there, before the files are moved into place.
 // Exit codes: 0 success; 1 bad command line; 2 archive missing, empty or not a complete
 // LZH archive; 3 a member refused; 4 the host archiver failed or its result did not
-// check out; 5 nothing to archive.
+// check out; 5 nothing to archive, or a pattern whose folder cannot be searched.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,12 +108,14 @@ bool MoveInto(const std::string& from, const std::string& to) {
         const std::string target = to + "\\" + entry.name;
         if (entry.attributes & platform::kAttrDirectory) {
             if (!platform::DirectoryExists(target)) {
-                if (platform::PathExists(target)) platform::DeleteFileW(target);
+                // A file left in the way fails the folder's creation below, which is counted.
+                if (platform::PathExists(target)) (void)platform::DeleteFileW(target);
                 ok = platform::CreateDirectoryTree(target) == 0 && ok;
             }
             ok = MoveInto(source, target) && ok;
         } else {
-            if (platform::FileExists(target)) platform::ClearReadOnly(target);
+            // A target that stays read-only fails the move below, which is counted.
+            if (platform::FileExists(target)) (void)platform::ClearReadOnly(target);
             ok = platform::MoveFileW(source, target) == 0 && ok;
         }
     }
@@ -192,7 +194,11 @@ int Add(const std::string& archive, const std::vector<std::string>& patterns) {
     std::vector<std::string> names;
     for (const std::string& pattern : patterns) {
         std::vector<platform::FindEntry> entries;
-        platform::FindFiles(current + "\\" + pattern, platform::FindSelection::AllEntries, entries);
+        // A pattern that matches nothing adds nothing; one that cannot be searched at all
+        // would leave files out unseen.
+        const platform::WinError rc =
+            platform::FindFiles(current + "\\" + pattern, platform::FindSelection::AllEntries, entries);
+        if (rc != 0 && rc != platform::kErrorFileNotFound) return Fail(5, "cannot search " + pattern);
         for (const auto& entry : entries) {
             // The archive never goes into itself.
             if (platform::EqualsNoCase(platform::FullWindowsPath(current + "\\" + entry.name), full)) continue;

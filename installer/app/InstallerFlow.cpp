@@ -142,7 +142,9 @@ std::string InstallerFlow::ChoiceText(const VERUP_FILE_REC& media) {
 bool InstallerFlow::CollectUninstallChoices(UninstallChoices& out) {
     out = UninstallChoices{};
     std::vector<platform::FindEntry> entries;
-    platform::FindFiles(VersionDownRoot + "\\*", platform::FindSelection::AllEntries, entries);
+    // No store, or an empty one, leaves the list empty: there is nothing to offer.
+    (void)platform::FindFiles(VersionDownRoot + "\\*", platform::FindSelection::AllEntries,
+                              entries);
     std::string fullVersionId;
     for (const platform::FindEntry& entry : entries) {
         if (!IsRevisionStoreDir(entry.name)) continue;
@@ -363,13 +365,15 @@ void InstallerFlow::Cleanup() {
     jobRunning_ = false;
     if (!cleanupAllowed_) return;
     if (platform::DirectoryExists(BackupDir)) {
-        platform::SetCurrentDirectoryW(BackupDir);
+        // Leaves the clean-up's folder current as before; the clearing names its folder in full.
+        (void)platform::SetCurrentDirectoryW(BackupDir);
         ClearDirectory(BackupDir + "\\");
     }
     if (platform::DirectoryExists(ExtractDir)) RemoveTree(ExtractDir);
-    platform::DeleteFileW(WorkListFile);
-    platform::DeleteFileW(WorkScratchFile);
-    platform::DeleteFileW(ReadmeDocFile);
+    // Work files of the job: one that is already gone is the state wanted.
+    (void)platform::DeleteFileW(WorkListFile);
+    (void)platform::DeleteFileW(WorkScratchFile);
+    (void)platform::DeleteFileW(ReadmeDocFile);
     RunPauserIfHalted();
 }
 

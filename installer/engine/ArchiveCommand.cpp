@@ -18,7 +18,8 @@ CommandResult ExtractArchiveCommand(const std::string& line) {
         return result;
     }
     EnsureTrailingBackslash(directory);
-    platform::CreateDirectoryTree(directory);
+    // A folder that cannot be made fails the extraction into it, which is reported.
+    (void)platform::CreateDirectoryTree(directory);
     result.destination = directory;
 
     std::string resolved = ResolveMediumSource(archive);
@@ -30,12 +31,15 @@ CommandResult ExtractArchiveCommand(const std::string& line) {
     // a copy that fails is an error, but the archiver still runs (and fails on the
     // missing file) so that both problems leave the same trace.
     if (platform::CopyFileW(resolved, staged, false) == 0) {
-        platform::ClearReadOnly(staged);
+        // The staged copy is ours; its flag only matters to the deletion below.
+        (void)platform::ClearReadOnly(staged);
     } else {
         result.code = kCodeBrokenContent;
     }
-    platform::SetCurrentDirectoryW(ExtractDir);
+    // The staging folder was made by the job; the archiver's status below is the result.
+    (void)platform::SetCurrentDirectoryW(ExtractDir);
     if (RunAndWait(LhaExePath, " x -rxcmn " + staged) != 0) result.code = kCodeBrokenContent;
-    platform::DeleteFileW(staged);
+    // Tidying the staged archive: the result is decided already.
+    (void)platform::DeleteFileW(staged);
     return result;
 }

@@ -31,7 +31,8 @@ std::string FileNamePart(const std::string& path) {
 // Copies `source` to `target`, creating the folders on the way.
 bool SaveCopy(const std::string& source, const std::string& target) {
     std::size_t cut = platform::FindLastCharDbcs(target, '\\');
-    if (cut != std::string::npos) platform::CreateDirectoryTree(target.substr(0, cut));
+    // A folder that cannot be made fails the copy below, which is the result.
+    if (cut != std::string::npos) (void)platform::CreateDirectoryTree(target.substr(0, cut));
     return platform::CopyFileW(source, target, false) == 0;
 }
 
@@ -81,7 +82,8 @@ void ArchiveBackup(const std::string& line, const std::string& destination,
     if (saved > 0) {
         std::size_t dot = name.find('.');
         const std::string archive = (dot == std::string::npos ? name : name.substr(0, dot)) + ".LZH";
-        platform::SetCurrentDirectoryW(BackupDir);
+        // The backup folder holds the copies just made; the archiver's status below is the result.
+        (void)platform::SetCurrentDirectoryW(BackupDir);
         // The former files travel as one archive with their relative paths, so that
         // extracting it over the destination puts every one of them back.
         int rc = RunAndWait(LhaExePath, " a -rxcmn " + archive + " *");
@@ -119,7 +121,8 @@ bool DeleteBackup(const std::string& line, const std::string& destination,
         }
         // The files are gone from the destination already: put them back.
         for (const std::string& staged : rels) {
-            platform::CopyFileW(ExtractDir + "\\" + staged, destination + staged, false);
+            // Putting the files back is best effort: the command is withdrawn either way.
+            (void)platform::CopyFileW(ExtractDir + "\\" + staged, destination + staged, false);
         }
         WithdrawCommand(line);
         return false;
@@ -248,5 +251,6 @@ void BackupBeforeInstall(const std::string& line, const std::string& destination
             }
         }
     }
-    platform::DeleteFileW(WorkListFile);
+    // Work file of the job: one that is already gone is the state wanted.
+    (void)platform::DeleteFileW(WorkListFile);
 }

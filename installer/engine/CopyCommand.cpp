@@ -39,7 +39,8 @@ int StageMatchingFiles(const std::string& resolved) {
     for (const auto& entry : found) {
         std::string staged = ExtractDir + "\\" + entry.name;
         if (!platform::FileExists(staged)) return kCodeBrokenContent;
-        platform::ClearReadOnly(staged);
+        // The staged file exists (checked above); its flag only matters to replacing it later.
+        (void)platform::ClearReadOnly(staged);
     }
     return 0;
 }
@@ -58,7 +59,8 @@ CommandResult CopyCommand(const std::string& line) {
 
     std::string dir, name;
     SplitPath(destination, dir, name);
-    if (!dir.empty()) platform::CreateDirectoryTree(dir);
+    // A folder that cannot be made fails the copy into it, which is reported.
+    if (!dir.empty()) (void)platform::CreateDirectoryTree(dir);
     result.destination = dir;
 
     std::string sourceDir, sourceName;
@@ -76,7 +78,8 @@ CommandResult CopyCommand(const std::string& line) {
         result.code = kCodeBrokenContent;
         return result;
     }
-    platform::ClearReadOnly(staged);
+    // The staged copy exists; its flag only matters to replacing it later.
+    (void)platform::ClearReadOnly(staged);
     result.code = 0;
     return result;
 }

@@ -25,8 +25,10 @@ bool RewriteThroughScratch(const std::string& target, const std::vector<std::str
     // The target is replaced only once the new contents are complete on disk, so a
     // failed write never leaves a half-written list or script behind.
     if (!WriteLineFile(WorkScratchFile, lines)) return false;
-    platform::ClearReadOnly(target);
+    // A target that stays read-only fails the copy below, which is the result.
+    (void)platform::ClearReadOnly(target);
     bool copied = platform::CopyFileW(WorkScratchFile, target, false) == 0;
-    platform::DeleteFileW(WorkScratchFile);
+    // Work file: the copy's result is what counts.
+    (void)platform::DeleteFileW(WorkScratchFile);
     return copied;
 }

@@ -80,7 +80,8 @@ void PurgeListFile(const std::string& sourceDir, const std::string& name) {
             if (removed.count(line) == 0) kept.push_back(line);
         }
     }
-    platform::DeleteFileW(target);
+    // The rewrite below makes the target afresh and reports its own failure.
+    (void)platform::DeleteFileW(target);
     RewriteThroughScratch(target, kept);
 }
 
@@ -107,10 +108,12 @@ CommandResult ListFileCommand(const std::string& line) {
 
     if (!UninstallMode) {
         CopyMatchingFiles(sourceDir, BackupDir + "\\", name);
-        platform::ClearReadOnly(BackupDir + "\\" + name);
+        // The flag of the saved copy only matters to replacing it later.
+        (void)platform::ClearReadOnly(BackupDir + "\\" + name);
     }
     if (FileExistsByPattern(sourceDir + name) != 0) {
-        if (isPackage) platform::DeleteFileW(plainPackage);
+        // Tidying the decoded list on the way out: the result is decided already.
+        if (isPackage) (void)platform::DeleteFileW(plainPackage);
         result.code = kCodeBrokenContent;
         return result;
     }
@@ -119,7 +122,9 @@ CommandResult ListFileCommand(const std::string& line) {
     const bool add = work[0] == 'A';
     if (HasWildcard(name)) {
         std::vector<platform::FindEntry> staged;
-        platform::FindFiles(ExtractDir + "\\" + name, platform::FindSelection::PlainFiles, staged);
+        // Nothing staged leaves the list empty: nothing to merge.
+        (void)platform::FindFiles(ExtractDir + "\\" + name, platform::FindSelection::PlainFiles,
+                                  staged);
         for (const auto& entry : staged) {
             add ? MergeListFile(sourceDir, entry.name) : PurgeListFile(sourceDir, entry.name);
         }
@@ -131,9 +136,10 @@ CommandResult ListFileCommand(const std::string& line) {
         // Only the scrambled list may reach the installation.
         const std::string stagedPlain = ExtractDir + "\\" + CurrentPackageName;
         EncodePackageList(stagedPlain, ExtractDir + "\\" + kPackageFile);
-        platform::DeleteFileW(plainPackage);
-        platform::ClearReadOnly(stagedPlain);
-        platform::DeleteFileW(stagedPlain);
+        // Tidying the decoded lists: only the scrambled one may stay, and a leftover is harmless.
+        (void)platform::DeleteFileW(plainPackage);
+        (void)platform::ClearReadOnly(stagedPlain);
+        (void)platform::DeleteFileW(stagedPlain);
         result.destination = InstallDir + "\\";
     }
     result.code = 0;

@@ -105,9 +105,10 @@ void Apply(const RegistryRequest& request) {
     platform::RegKey key;
     if (!OpenValueKey(request, !request.deleteValue, key)) return;
     if (request.deleteValue) {
-        platform::RegDeleteValue(key, request.valueName);
+        // A registry line's changes are not checked: the line's result is its undo record.
+        (void)platform::RegDeleteValue(key, request.valueName);
     } else {
-        platform::RegSetString(key, request.valueName, request.valueText);
+        (void)platform::RegSetString(key, request.valueName, request.valueText);
     }
 }
 
@@ -133,7 +134,8 @@ OldValue ReadOldValue(const RegistryRequest& request, std::string& undoText, std
     }
     storedName = request.valueName;
     std::vector<platform::RegValueInfo> values;
-    platform::RegEnumValues(key, values);
+    // Without a listing the name as the script wrote it is kept.
+    (void)platform::RegEnumValues(key, values);
     for (const auto& stored : values) {
         if (platform::EqualsNoCase(stored.name, request.valueName)) storedName = stored.name;
     }

@@ -46,7 +46,8 @@ bool FileHasLineWith(const std::string& path, const char* word) {
 void CopyReadmeLine(const std::string& line, const char* alreadyCopiedMark) {
     if (!UndoScriptActive() || !platform::FileExists(UndoScriptPath)) return;
     if (FileHasLineWith(UndoScriptPath, alreadyCopiedMark)) return;
-    platform::AppendFileBytes(UndoScriptPath, line + kLineEnd);
+    // The uninstall script is written as far as it goes; its lines are not checked.
+    (void)platform::AppendFileBytes(UndoScriptPath, line + kLineEnd);
 }
 
 // Keeps the medium's control file in the store, with the version installed before
@@ -56,10 +57,12 @@ void SaveControlFile() {
     std::string target = VersionDownRoot + "\\" + CurrentMedia.RevisionName + ControlFileName;
     std::string dir, name;
     SplitPath(target, dir, name);
-    platform::CreateDirectoryTree(dir);
-    if (platform::FileExists(target)) platform::ClearReadOnly(target);
-    platform::CopyFileW(source, target, false);
-    platform::ClearReadOnly(target);
+    // The saved control file only serves a later version-down: its folder, copy and
+    // flags are not checked (a failure shows when a version-down looks for it).
+    (void)platform::CreateDirectoryTree(dir);
+    if (platform::FileExists(target)) (void)platform::ClearReadOnly(target);
+    (void)platform::CopyFileW(source, target, false);
+    (void)platform::ClearReadOnly(target);
 
     std::string contents;
     if (platform::ReadFileBytes(source, contents) != 0) return;
@@ -70,7 +73,8 @@ void SaveControlFile() {
     std::string version;
     if (ReadRegisteredVersion(version) != 0) version.clear();
     rewritten += version + kLineEnd;
-    platform::WriteFileBytes(target, rewritten);
+    // The saved control file only serves a later version-down; its write is not checked.
+    (void)platform::WriteFileBytes(target, rewritten);
 }
 
 // Removes the kept media directory once its last marker has gone.
@@ -152,7 +156,8 @@ bool RunScriptLines(const std::string& scriptPath) {
         if (!headerFound) {
             if (line != header) return false;
             headerFound = true;
-            if (!UninstallMode) platform::WriteFileBytes(UndoScriptPath, line + kLineEnd);
+            // The uninstall script is written as far as it goes; its lines are not checked.
+            if (!UninstallMode) (void)platform::WriteFileBytes(UndoScriptPath, line + kLineEnd);
             continue;
         }
         char first = line.empty() ? '\0' : line[0];
@@ -161,7 +166,8 @@ bool RunScriptLines(const std::string& scriptPath) {
                 if (KeywordMatches(line, "INST,", 5)) {
                     state = InSection;
                     if (!UninstallMode) {
-                        if (UndoScriptActive()) platform::DeleteFileW(UndoScriptPath);
+                        // A script already gone is the state wanted.
+                        if (UndoScriptActive()) (void)platform::DeleteFileW(UndoScriptPath);
                         UndoScriptPath = kNonBackup;
                     }
                 } else if (first == 'R') {
@@ -177,8 +183,9 @@ bool RunScriptLines(const std::string& scriptPath) {
                     } else if (KeywordMatches(line, "UNINST,", 7)) {
                         state = InSection;
                         if (UndoScriptActive() && !undoSectionWritten) {
-                            platform::AppendFileBytes(UndoScriptPath,
-                                                      line + kLineEnd + "INSTEND" + kLineEnd);
+                            // Uninstall script lines are not checked.
+                            (void)platform::AppendFileBytes(UndoScriptPath,
+                                                            line + kLineEnd + "INSTEND" + kLineEnd);
                             undoSectionWritten = true;
                         }
                     }
@@ -252,17 +259,20 @@ int RunScript(int entryIndex, bool freshInstall) {
     } else {
         scriptPath = InstallScriptPath(entry.ScriptNo);
         UndoScriptPath = UndoScriptPathFor(entry.ScriptNo);
-        platform::CreateDirectoryTree(CurrentMediaStoreDir());
+        // A store that cannot be made fails the uninstall script's writes, which are not checked.
+        (void)platform::CreateDirectoryTree(CurrentMediaStoreDir());
     }
     if (!platform::FileExists(scriptPath)) return 0;
     if (!RunScriptLines(scriptPath)) return 0;
 
     if (!UninstallMode) {
         if (entry.Status == kScriptUninstallable && freshInstall) SaveControlFile();
-        platform::WriteFileBytes(InstalledMarkerPath(entry.ScriptNo), "");
+        // The marker is not checked: the entry's result is its script's.
+        (void)platform::WriteFileBytes(InstalledMarkerPath(entry.ScriptNo), "");
     } else {
-        platform::DeleteFileW(scriptPath);
-        platform::DeleteFileW(UninstallMarkerPath(entry.MediaNo, entry.ScriptNo));
+        // Files of an entry uninstalled: one already gone is the state wanted.
+        (void)platform::DeleteFileW(scriptPath);
+        (void)platform::DeleteFileW(UninstallMarkerPath(entry.MediaNo, entry.ScriptNo));
         RemoveMediaDirIfDone(entry.MediaNo);
     }
     return 0;

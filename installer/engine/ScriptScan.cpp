@@ -236,7 +236,8 @@ int ScanScripts(bool freshInstall) {
         lastReport.scripts.push_back(note);
     }
 
-    platform::WriteFileBytes(ReadmeDocFile, readme);
+    // The README document is informative; a missing one reads as empty.
+    (void)platform::WriteFileBytes(ReadmeDocFile, readme);
     if (stopped) {
         lastReport.stoppedOnWildcard = true;
         ResetScriptTable();

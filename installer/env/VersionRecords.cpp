@@ -55,9 +55,11 @@ void ReplaceThroughScratch(const std::string& target, const std::vector<std::str
     std::string contents;
     for (const std::string& line : lines) contents += line + "\r\n";
     if (platform::WriteFileBytes(WorkScratchFile, contents) == 0) {
-        platform::CopyFileW(WorkScratchFile, target, false);
+        // Not reported: the revision list is informative only (see above).
+        (void)platform::CopyFileW(WorkScratchFile, target, false);
     }
-    platform::DeleteFileW(WorkScratchFile);
+    // Work file: one already gone is the state wanted.
+    (void)platform::DeleteFileW(WorkScratchFile);
 }
 
 // Reads COMMON / VERSION of the product key: 0 and the value stripped to digits and
@@ -264,7 +266,8 @@ void RemoveRevision(const std::string& id) {
     if (CurrentMedia.RequiredVersion == kNoVersion) return;
     if (CurrentMedia.Version != kNoVersion) WriteRegisteredVersion(CurrentMedia.DownVersion);
 
-    platform::WriteFileBytes(WorkScratchFile, "");
+    // Empties the work file; the list's own reading below decides what follows.
+    (void)platform::WriteFileBytes(WorkScratchFile, "");
     std::vector<std::string> old;
     if (!platform::FileExists(RevisionListFile) || !ReadLines(RevisionListFile, old)) return;
     std::vector<std::string> lines;

@@ -54,7 +54,10 @@ TempPrefix::TempPrefix() {
     std::string command = "'";
     command.append(BinDir()).append("/morvan-prefix' init '").append(dir_).append("' >/dev/null");
     Run(command);
-    platform::SetCurrentDirectoryW("C:\\");
+    // Tests name files relative to C:\; running them anywhere else would touch the wrong files.
+    if (platform::SetCurrentDirectoryW("C:\\") != 0) {
+        throw std::runtime_error("cannot make C:\\ of the new prefix current");
+    }
 }
 
 TempPrefix::~TempPrefix() {

@@ -13,7 +13,8 @@ std::uint32_t ProbeDrive(char letter) {
     // removes the file it created itself.
     const bool existedBefore = platform::FileExists(path);
     const platform::WinError error = platform::OpenOrCreateProbe(path);
-    if (!existedBefore && error == 0) platform::DeleteFileW(path);
+    // The probe's own file: the drive's state is the result, not its removal.
+    if (!existedBefore && error == 0) (void)platform::DeleteFileW(path);
     switch (error) {
         case platform::kErrorWriteProtect:
         case platform::kErrorNotReady:

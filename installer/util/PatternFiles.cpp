@@ -30,7 +30,8 @@ std::uint32_t FileExistsByPattern(const std::string& pathWithPattern) {
 int CopyMatchingFiles(const std::string& sourceDir, const std::string& targetDir,
                       const std::string& pattern) {
     for (const platform::FindEntry& entry : PlainFiles(sourceDir + pattern)) {
-        platform::CopyFileW(sourceDir + entry.name, targetDir + entry.name, false);
+        // Copies are not checked here: callers look for the files they need afterwards.
+        (void)platform::CopyFileW(sourceDir + entry.name, targetDir + entry.name, false);
     }
     return 0;
 }
@@ -38,14 +39,16 @@ int CopyMatchingFiles(const std::string& sourceDir, const std::string& targetDir
 int CopyMatchingFilesFrom(const std::string& fromDir, const std::string& toDir,
                           const std::string& listingDir, const std::string& pattern) {
     for (const platform::FindEntry& entry : PlainFiles(listingDir + pattern)) {
-        platform::CopyFileW(fromDir + entry.name, toDir + entry.name, false);
+        // Copies are not checked here: callers look for the files they need afterwards.
+        (void)platform::CopyFileW(fromDir + entry.name, toDir + entry.name, false);
     }
     return 0;
 }
 
 int DeleteMatchingFiles(const std::string& dir, const std::string& pattern) {
     for (const platform::FindEntry& entry : PlainFiles(dir + pattern)) {
-        platform::DeleteFileW(dir + entry.name);
+        // Deletions are not checked: a file that stays is harmless to the callers.
+        (void)platform::DeleteFileW(dir + entry.name);
     }
     return 1;
 }

@@ -55,7 +55,8 @@ int ClearDirectory(const std::string& dir) {
         if (IsDirectory(entry)) {
             RemoveTree(dir + entry.name);
         } else {
-            platform::DeleteFileW(dir + entry.name);
+            // Clearing is best effort: a file that stays is harmless to the callers.
+            (void)platform::DeleteFileW(dir + entry.name);
         }
     }
     return 0;
@@ -83,7 +84,7 @@ bool RemoveTree(const std::string& given) {
         }
     }
     // Fails when something inside could not be removed; that has been counted above.
-    platform::RemoveDirectoryW(dir);
+    (void)platform::RemoveDirectoryW(dir);
     return result;
 }
 
@@ -113,7 +114,8 @@ bool CopyTree(const std::string& source, const std::string& destination) {
     bool result = true;
     for (const platform::FindEntry& entry : AllEntries(source + "*.*")) {
         if (IsDirectory(entry)) {
-            platform::CreateDirectoryTree(target + entry.name);
+            // A folder that cannot be made fails the copies into it, which are counted.
+            (void)platform::CreateDirectoryTree(target + entry.name);
             if (!CopyTree(source + entry.name + "\\", target + entry.name + "\\")) result = false;
         } else if (platform::CopyFileW(source + entry.name, target + entry.name, false) != 0) {
             result = false;

@@ -45,6 +45,7 @@
 
 #include "HostPath.h"
 #include "platform/Cp932.h"
+#include "platform/UniqueFd.h"
 
 namespace platform::detail {
 namespace {
@@ -138,7 +139,7 @@ struct WatchedFolder {
 
 struct Cache {
     std::mutex mutex;
-    int fd = -1;
+    UniqueFd fd;  // the inotify descriptor
     bool opened = false;  // inotify_init1 was tried (it is not retried after a failure)
     std::unordered_map<std::string, WatchedFolder> folders;
     std::unordered_map<int, std::string> folderOfWatch;
@@ -157,7 +158,8 @@ bool IsInTree(const std::string& path, const std::string& top) {
 }
 
 void ForgetFolder(std::unordered_map<std::string, WatchedFolder>::iterator it) {
-    inotify_rm_watch(gCache.fd, it->second.wd);  // fails harmlessly when the kernel dropped it
+    // Fails harmlessly when the kernel dropped the watch already.
+    (void)inotify_rm_watch(gCache.fd.Get(), it->second.wd);
     gCache.folderOfWatch.erase(it->second.wd);
     gCache.recent.erase(it->second.recent);
     gCache.folders.erase(it);
@@ -173,7 +175,7 @@ void ForgetTree(const std::string& top, bool withTop = true) {
 }
 
 void ForgetAll() {
-    for (auto& [path, folder] : gCache.folders) inotify_rm_watch(gCache.fd, folder.wd);
+    for (auto& [path, folder] : gCache.folders) (void)inotify_rm_watch(gCache.fd.Get(), folder.wd);
     gCache.folders.clear();
     gCache.folderOfWatch.clear();
     gCache.recent.clear();
@@ -216,7 +218,7 @@ void DrainEvents() {
     constexpr std::size_t kLargestEvent = sizeof(inotify_event) + NAME_MAX + 1;
     alignas(inotify_event) char buffer[kBufferSize];
     while (true) {
-        ssize_t n = read(gCache.fd, buffer, sizeof buffer);
+        ssize_t n = read(gCache.fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             if (errno != EAGAIN) ForgetAll();
@@ -239,8 +241,7 @@ void MarkForked() { gForked.store(true); }
 bool WatchingAvailable() {
     if (gForked.exchange(false)) {
         // The descriptor is the parent's open file: leave its events to the parent.
-        if (gCache.fd >= 0) close(gCache.fd);
-        gCache.fd = -1;
+        gCache.fd.Reset();
         gCache.opened = false;
         gCache.folders.clear();
         gCache.folderOfWatch.clear();
@@ -250,16 +251,16 @@ bool WatchingAvailable() {
         gCache.opened = true;
         static std::once_flag registered;
         std::call_once(registered, [] { pthread_atfork(nullptr, nullptr, MarkForked); });
-        gCache.fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        gCache.fd.Reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     }
-    return gCache.fd >= 0;
+    return gCache.fd.Valid();
 }
 
 // Watches and reads `dir`. False (nothing kept) when it cannot be trusted to stay
 // current: not a folder, a link, not local, or the kernel refuses the watch.
 bool WatchAndRead(const std::string& dir, WatchedFolder& folder) {
     // Watched before it is read: a change in between is both in the listing and queued.
-    int wd = inotify_add_watch(gCache.fd, dir.c_str(), kWatchMask);
+    int wd = inotify_add_watch(gCache.fd.Get(), dir.c_str(), kWatchMask);
     if (wd < 0) return false;
     // The same folder reached under another path (a bind mount) would share the watch.
     if (gCache.folderOfWatch.count(wd)) return false;
@@ -268,7 +269,7 @@ bool WatchAndRead(const std::string& dir, WatchedFolder& folder) {
     struct stat st;
     if (!d || fstatfs(dirfd(d), &fs) != 0 || !IsLocalFileSystem(fs.f_type) || fstat(dirfd(d), &st) != 0) {
         if (d) closedir(d);
-        inotify_rm_watch(gCache.fd, wd);
+        (void)inotify_rm_watch(gCache.fd.Get(), wd);  // a watch just added: nothing to report
         return false;
     }
     while (dirent* e = readdir(d)) {
@@ -437,7 +438,7 @@ void ForgetFolderTree(const std::string& dir) {
 
 void ClearDirectoryCache() {
     std::lock_guard lock(gCache.mutex);
-    if (gCache.fd >= 0) ForgetAll();
+    if (gCache.fd) ForgetAll();
     gCache.checked.clear();
 }
 

@@ -3,7 +3,8 @@
 // Every operation resolves its path through the prefix (HostPath.h) and then works on
 // the host file. Windows semantics that the host lacks are added by hand: read-only is
 // the owner write bit and is enforced here even for root, "missing file" (2) is told
-// apart from "missing folder" (3), and copies replace an existing target atomically.
+// apart from "missing folder" (3), and copies replace an existing target atomically
+// (AtomicWrite.h).
 #include "platform/Files.h"
 
 #include <fcntl.h>
@@ -14,8 +15,11 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "ErrnoError.h"
 #include "HostPath.h"
+#include "platform/AtomicWrite.h"
 #include "platform/Cp932.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 
@@ -59,29 +63,9 @@ std::uint32_t AttributesOf(const std::string& hostPath, const struct stat& st, b
     return attrs;
 }
 
-// Writes all of `data` to `fd`.
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Closes a descriptor when it goes out of scope.
-struct FdCloser {
-    int fd;
-    ~FdCloser() { close(fd); }
-};
-
 // Copies the bytes of `in` to `out`: in the kernel where the file systems allow it,
-// else through a buffer.
-bool CopyBytes(int in, int out) {
+// else through a buffer. 0 or the Windows code of the failure.
+WinError CopyBytes(int in, int out) {
     bool anyCopied = false;
     while (true) {
         ssize_t n = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
@@ -89,34 +73,33 @@ bool CopyBytes(int in, int out) {
             anyCopied = true;
             continue;
         }
-        if (n == 0 && anyCopied) return true;
+        if (n == 0 && anyCopied) return kErrorSuccess;
         if (n < 0 && errno == EINTR) continue;
         // Nothing copied yet: refused across file systems or by this file system, or a
         // file whose size says nothing (procfs, a pipe). The plain loop decides.
-        if (n < 0 && anyCopied) return false;
+        if (n < 0 && anyCopied) return ErrnoToWinError(errno);
         break;
     }
     char buffer[65536];
     while (true) {
         ssize_t n = read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) return false;
+        if (n < 0) return ErrnoToWinError(errno);
+        if (n == 0) return kErrorSuccess;
+        if (WinError rc = WriteAll(out, std::string_view(buffer, static_cast<std::size_t>(n)));
+            rc != kErrorSuccess) {
+            return rc;
+        }
     }
 }
 
-// Completes a copy into the new file `out` (closing it): the bytes, the source's
-// permission bits and its modification time. No fsync: a copy is as durable as any
-// other write of the installer.
-WinError FinishCopy(int in, int out, const struct stat& srcSt) {
-    WinError result = kErrorSuccess;
+// Fills the new file `out` as a copy of `in`: the bytes, the source's permission bits
+// (exactly, whatever the umask) and its modification time.
+WinError FillCopy(int in, int out, const struct stat& srcSt) {
+    if (WinError rc = CopyBytes(in, out); rc != kErrorSuccess) return rc;
     const struct timespec times[2] = {srcSt.st_atim, srcSt.st_mtim};
-    if (!CopyBytes(in, out) || fchmod(out, srcSt.st_mode & 0777) != 0 || futimens(out, times) != 0) {
-        result = ErrnoToWinError(errno);
-    }
-    if (close(out) != 0 && result == kErrorSuccess) result = ErrnoToWinError(errno);
-    return result;
+    if (fchmod(out, srcSt.st_mode & 0777) != 0 || futimens(out, times) != 0) return ErrnoToWinError(errno);
+    return kErrorSuccess;
 }
 
 // Checks that `resolved` may be written as a file: 5 for a directory or a read-only
@@ -137,15 +120,12 @@ WinError WriteOpen(std::string_view path, std::string_view contents, int flags) 
     ResolvedPath resolved;
     if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
     if (WinError rc = CheckWritableTarget(resolved); rc != kErrorSuccess) return rc;
-    int fd = open(resolved.host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
-    if (fd < 0) return ErrnoToWinError(errno);
-    bool ok = WriteAll(fd, contents.data(), contents.size());
-    int err = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    return ok ? kErrorSuccess : ErrnoToWinError(err);
+    UniqueFd fd(open(resolved.host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666));
+    if (!fd) return ErrnoToWinError(errno);
+    if (WinError rc = WriteAll(fd.Get(), contents); rc != kErrorSuccess) return rc;
+    // A write the file system defers can still fail here (a full network disk).
+    if (close(fd.Release()) != 0) return ErrnoToWinError(errno);
+    return kErrorSuccess;
 }
 
 }  // namespace
@@ -215,22 +195,23 @@ WinError CopyFileW(std::string_view source, std::string_view target, bool failIf
     ResolvedPath src, dst;
     if (WinError rc = ResolvePath(source, src); rc != kErrorSuccess) return rc;
     if (WinError rc = KnownMissing(src); rc != kErrorSuccess) return rc;
-    int in = open(src.host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+    UniqueFd in(open(src.host.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) {
         return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(src.host) : ErrnoToWinError(errno);
     }
-    FdCloser closeIn{in};
     struct stat srcSt;
-    if (fstat(in, &srcSt) != 0) return ErrnoToWinError(errno);
+    if (fstat(in.Get(), &srcSt) != 0) return ErrnoToWinError(errno);
     if (S_ISDIR(srcSt.st_mode)) return kErrorAccessDenied;
     if (WinError rc = ResolvePath(target, dst); rc != kErrorSuccess) return rc;
 
     // A new target is written under its own name: until the copy is complete no file of
     // that name existed, and a failed copy is removed again, so nothing is lost.
-    int out = open(dst.host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out >= 0) {
-        WinError result = FinishCopy(in, out, srcSt);
-        if (result != kErrorSuccess) unlink(dst.host.c_str());
+    // No fsync: a new file is as durable as any other write of the installer.
+    UniqueFd out(open(dst.host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out) {
+        WinError result = FillCopy(in.Get(), out.Get(), srcSt);
+        if (close(out.Release()) != 0 && result == kErrorSuccess) result = ErrnoToWinError(errno);
+        if (result != kErrorSuccess) (void)unlink(dst.host.c_str());  // the copy's failure is what counts
         return result;
     }
     if (errno == ENOENT || errno == ENOTDIR) return kErrorPathNotFound;
@@ -243,15 +224,13 @@ WinError CopyFileW(std::string_view source, std::string_view target, bool failIf
         if (S_ISDIR(dstSt.st_mode) || IsReadOnlyMode(dstSt)) return kErrorAccessDenied;
         if (dstSt.st_dev == srcSt.st_dev && dstSt.st_ino == srcSt.st_ino) return kErrorSharingViolation;
     }
+    // A medium mounted read-only refuses as a write-protected disk does; the
+    // replacement below would only say "denied".
+    if (access(detail::HostParent(dst.host).c_str(), W_OK) != 0 && errno == EROFS) return kErrorWriteProtect;
     // An existing target (an installed file being replaced) is only ever the old file
     // or the complete new one: the copy is written beside it and renamed over it.
-    std::string temp = detail::JoinHost(detail::HostParent(dst.host), ".morvan-copy-XXXXXX");
-    out = mkostemp(temp.data(), O_CLOEXEC);
-    if (out < 0) return ErrnoToWinError(errno);
-    WinError result = FinishCopy(in, out, srcSt);
-    if (result == kErrorSuccess && rename(temp.c_str(), dst.host.c_str()) != 0) result = ErrnoToWinError(errno);
-    if (result != kErrorSuccess) unlink(temp.c_str());
-    return result;
+    return AtomicWriteFileWith(
+        dst.host, [&](int fd) { return FillCopy(in.Get(), fd, srcSt); }, srcSt.st_mode & 0777);
 }
 
 WinError DeleteFileW(std::string_view path) {
@@ -388,22 +367,18 @@ WinError OpenOrCreateProbe(std::string_view path) {
         if (stat(parent.c_str(), &dirSt) != 0 || !S_ISDIR(dirSt.st_mode)) return kErrorPathNotFound;
         if (IsReadOnlyMode(dirSt)) return kErrorWriteProtect;
     }
-    int fd = open(resolved.host.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        switch (errno) {
-            case EROFS:
-            case EACCES:
-            case EPERM: return kErrorWriteProtect;
-            case ENOENT:
-            case ENOTDIR: return kErrorPathNotFound;
-            case ENOMEDIUM:
-            case ENXIO:
-            case ENODEV: return kErrorNotReady;
-            default: return kErrorGenFailure;
-        }
+    UniqueFd fd(open(resolved.host.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666));
+    if (fd) return kErrorSuccess;
+    // The probe tells a drive's state, so it has only the four answers of its contract:
+    // a refusal is a write-protected medium and a missing name a missing folder.
+    if (errno == EACCES || errno == EPERM) return kErrorWriteProtect;
+    if (errno == ENOENT) return kErrorPathNotFound;
+    switch (WinError rc = ErrnoToWinError(errno)) {
+        case kErrorWriteProtect:
+        case kErrorPathNotFound:
+        case kErrorNotReady: return rc;
+        default: return kErrorGenFailure;
     }
-    close(fd);
-    return kErrorSuccess;
 }
 
 WinError ReadFileBytes(std::string_view path, std::string& contents) {
@@ -411,23 +386,17 @@ WinError ReadFileBytes(std::string_view path, std::string& contents) {
     struct stat st;
     if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
     if (S_ISDIR(st.st_mode)) return kErrorAccessDenied;
-    int fd = open(resolved.host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ErrnoToWinError(errno);
+    UniqueFd fd(open(resolved.host.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return ErrnoToWinError(errno);
     contents.clear();
     char buffer[65536];
-    WinError result = kErrorSuccess;
     while (true) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
+        ssize_t n = read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            result = ErrnoToWinError(errno);
-            break;
-        }
-        if (n == 0) break;
+        if (n < 0) return ErrnoToWinError(errno);
+        if (n == 0) return kErrorSuccess;
         contents.append(buffer, static_cast<std::size_t>(n));
     }
-    close(fd);
-    return result;
 }
 
 WinError WriteFileBytes(std::string_view path, std::string_view contents) {

@@ -1,5 +1,6 @@
 // Internal helpers shared by the platform sources: resolving a Windows path to the
-// host, the case-insensitive directory lookup behind it, and errno translation.
+// host and the case-insensitive directory lookup behind it. The errno translation that
+// goes with them lives in ErrnoError.h, included here for the sources that use both.
 // Not part of the platform's public interface.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ErrnoError.h"
 #include "platform/WinError.h"
 
 namespace platform::detail {
@@ -38,7 +40,8 @@ struct ResolvedPath {
 // Full resolution as ToHostPath does it, keeping the pieces callers need. With
 // `wantListing` the entries of the folder the path names are filled in when a
 // current listing of it can be kept.
-WinError ResolvePath(std::string_view windowsPath, ResolvedPath& out, bool wantListing = false);
+[[nodiscard]] WinError ResolvePath(std::string_view windowsPath, ResolvedPath& out,
+                                   bool wantListing = false);
 
 // Walks the code page 932 components `parts` down from the existing host folder `root`
 // (a drive's canonical folder; `rootStat` is its stat() taken just now) and fills
@@ -48,32 +51,34 @@ WinError ResolvePath(std::string_view windowsPath, ResolvedPath& out, bool wantL
 // 0, or 123 when a component has no UTF-8 form. Thread-safe. The listings behind
 // it are kept current by the kernel's change events, so an answer is never stale, also
 // when another process changed the folders (DirectoryCache.cpp).
-WinError ResolveBelow(const std::string& root, const struct stat& rootStat, const std::vector<std::string>& parts,
-                      bool wantListing, ResolvedPath& out);
+[[nodiscard]] WinError ResolveBelow(const std::string& root, const struct stat& rootStat,
+                                    const std::vector<std::string>& parts, bool wantListing,
+                                    ResolvedPath& out);
 // Looks up `cp932Name` case-insensitively among the entries of the host folder `dir`;
 // fills the host name of the entry found. Every answer is checked against the folder.
-bool FindEntryNoCase(const std::string& dir, std::string_view cp932Name, std::string& hostName);
+[[nodiscard]] bool FindEntryNoCase(const std::string& dir, std::string_view cp932Name,
+                                   std::string& hostName);
 // Forgets the cached listings of `dir` and of every folder below it.
 void ForgetFolderTree(const std::string& dir);
 // Forgets every cached listing.
 void ClearDirectoryCache();
 // How many folders are cached under a change watch (tests check the fallback with it).
-std::size_t WatchedFolderCountForTesting();
+[[nodiscard]] std::size_t WatchedFolderCountForTesting();
 
 // "dir" + "/" + "name", without doubling the separator after "/".
-std::string JoinHost(const std::string& dir, const std::string& name);
+[[nodiscard]] std::string JoinHost(const std::string& dir, const std::string& name);
 // The host folder holding `hostPath` ("/" for top-level names).
-std::string HostParent(const std::string& hostPath);
+[[nodiscard]] std::string HostParent(const std::string& hostPath);
 // The last component of a host path.
-std::string HostBaseName(const std::string& hostPath);
+[[nodiscard]] std::string HostBaseName(const std::string& hostPath);
 
-// Windows error for an errno value of a file operation.
-WinError ErrnoToWinError(int err);
 // 2 when the folder holding `hostPath` exists (only the file is missing), else 3.
-WinError MissingPathError(const std::string& hostPath);
+[[nodiscard]] WinError MissingPathError(const std::string& hostPath);
 
 // True when the owner write bit is cleared: the file's read-only attribute. Checked by
 // hand because the tests (and often the demo) run as root, who may write anyway.
-inline bool IsReadOnlyMode(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+[[nodiscard]] inline bool IsReadOnlyMode(const struct stat& st) {
+    return (st.st_mode & S_IWUSR) == 0;
+}
 
 }  // namespace platform::detail

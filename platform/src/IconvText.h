@@ -13,6 +13,7 @@ namespace platform::detail {
 // Converts `in` with `cd` (whose state is reset first) into `out`. On an invalid or
 // incomplete sequence it stops there, stores its byte offset in `badOffset` (when
 // given) and returns false, with the text converted so far in `out`.
-bool ConvertThroughIconv(iconv_t cd, std::string_view in, std::string& out, std::size_t* badOffset);
+[[nodiscard]] bool ConvertThroughIconv(iconv_t cd, std::string_view in, std::string& out,
+                                       std::size_t* badOffset);
 
 }  // namespace platform::detail

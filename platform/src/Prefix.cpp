@@ -18,6 +18,7 @@
 #include <dirent.h>
 #include <mutex>
 
+#include "ErrnoError.h"
 #include "HostPath.h"
 #include "platform/Cp932.h"
 
@@ -411,29 +412,6 @@ std::string detail::HostParent(const std::string& hostPath) {
 std::string detail::HostBaseName(const std::string& hostPath) {
     std::size_t slash = hostPath.find_last_of('/');
     return slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
-}
-
-WinError detail::ErrnoToWinError(int err) {
-    switch (err) {
-        case 0: return kErrorSuccess;
-        case ENOENT: return kErrorFileNotFound;
-        case ENOTDIR: return kErrorPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-        case EBUSY:
-        case ETXTBSY: return kErrorAccessDenied;
-        case EROFS: return kErrorWriteProtect;
-        case EEXIST: return kErrorAlreadyExists;
-        case ENOTEMPTY: return kErrorDirNotEmpty;
-        case ENAMETOOLONG: return kErrorFilenameTooLong;
-        case EILSEQ:
-        case EINVAL: return kErrorInvalidName;
-        case ENOMEDIUM:
-        case ENXIO:
-        case ENODEV: return kErrorNotReady;
-        default: return kErrorGenFailure;
-    }
 }
 
 WinError detail::MissingPathError(const std::string& hostPath) {

@@ -19,9 +19,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ErrnoError.h"
 #include "HostPath.h"
+#include "ProgramSearch.h"
 #include "platform/Cp932.h"
 #include "platform/Prefix.h"
+#include "platform/UniqueFd.h"
 
 extern char** environ;
 
@@ -41,40 +44,14 @@ std::int32_t ExitCodeOf(int status) {
     return -1;
 }
 
-bool HasFolder(std::string_view name) {
-    return FindCharDbcs(name, '\\') != std::string_view::npos || FindCharDbcs(name, '/') != std::string_view::npos ||
-           FindCharDbcs(name, ':') != std::string_view::npos;
-}
-
-bool HasExtension(std::string_view name) {
-    std::size_t delim = FindLastPathDelimiter(name);
-    std::size_t dot = FindLastCharDbcs(name, '.');
-    return dot != std::string_view::npos && (delim == std::string_view::npos || dot > delim);
-}
-
-// True when `windowsPath` names an existing plain file.
-bool IsFileAt(const std::string& windowsPath) {
-    std::string host;
-    struct stat st;
-    return ToHostPath(windowsPath, host) == kErrorSuccess && stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string JoinWindows(const std::string& dir, std::string_view name) {
-    if (!dir.empty() && (dir.back() == '\\' || dir.back() == ':') &&
-        FindLastPathDelimiter(dir) == dir.size() - 1) {
-        return dir + std::string(name);
-    }
-    return dir + "\\" + std::string(name);
-}
-
 // The candidate for `name` in one folder: NAME.EXE when the name has no extension, as
 // Windows does. The bare name is deliberately not tried: names are matched without
 // regard to case, so "LHA" would otherwise find a host program "lha" in a PATH folder
 // instead of reporting that the prefix lacks LHA.EXE.
 bool TryFolder(const std::string& dir, std::string_view name, std::string& found) {
-    std::string n = HasExtension(name) ? std::string(name) : std::string(name) + ".EXE";
-    std::string candidate = dir.empty() ? n : JoinWindows(dir, n);
-    if (!IsFileAt(candidate)) return false;
+    std::string n = detail::NameHasExtension(name) ? std::string(name) : std::string(name) + ".EXE";
+    std::string candidate = dir.empty() ? n : detail::JoinWindowsPath(dir, n);
+    if (!detail::IsPlainFileAt(candidate)) return false;
     found = FullWindowsPath(candidate);
     return true;
 }
@@ -91,26 +68,45 @@ std::string ProgramName(const ProcessStart& start) {
 // Reads the first bytes of a host file to tell a program the host can run (an ELF
 // image or a "#!" script) from anything else.
 bool LooksRunnable(const std::string& host) {
-    int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    UniqueFd fd(open(host.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return false;
     unsigned char head[4] = {};
-    ssize_t n = read(fd, head, sizeof head);
-    close(fd);
+    ssize_t n = read(fd.Get(), head, sizeof head);
     if (n >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F') return true;
     return n >= 2 && head[0] == '#' && head[1] == '!';
 }
 
+// A start failure: an image the host cannot run is 193, as Windows reports a file that
+// is not a program; the rest as any file operation reports it.
 WinError SpawnErrorToWin(int err) {
-    switch (err) {
-        case ENOENT: return kErrorFileNotFound;
-        case ENOTDIR: return kErrorPathNotFound;
-        case EACCES:
-        case EPERM: return kErrorAccessDenied;
-        case ENOEXEC:
-        case ELIBBAD: return kErrorBadExeFormat;
-        default: return detail::ErrnoToWinError(err);
-    }
+    if (err == ENOEXEC || err == ELIBBAD) return kErrorBadExeFormat;
+    return detail::ErrnoToWinError(err);
 }
+
+// The attributes and file actions of one start, released however the start ends.
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    bool haveActions = false;
+    bool haveAttr = false;
+
+    SpawnSetup() = default;
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    ~SpawnSetup() {
+        if (haveActions) posix_spawn_file_actions_destroy(&actions);
+        if (haveAttr) posix_spawnattr_destroy(&attr);
+    }
+
+    // 0, or the error of the first step that failed (the posix_spawn functions return it).
+    int Init() {
+        if (int err = posix_spawn_file_actions_init(&actions); err != 0) return err;
+        haveActions = true;
+        if (int err = posix_spawnattr_init(&attr); err != 0) return err;
+        haveAttr = true;
+        return 0;
+    }
+};
 
 }  // namespace
 
@@ -244,7 +240,7 @@ WinError FindProgram(const ProcessStart& start, std::string& windowsPath) {
     std::string name = ProgramName(start);
     if (name.empty()) return kErrorFileNotFound;
     if (!IsValidCp932(name)) return kErrorInvalidName;
-    if (HasFolder(name)) {
+    if (detail::NameHasFolder(name)) {
         std::string folder;
         std::size_t delim = FindLastPathDelimiter(name);
         if (delim != std::string::npos) folder = name.substr(0, delim + 1);
@@ -259,22 +255,11 @@ WinError FindProgram(const ProcessStart& start, std::string& windowsPath) {
     }
 
     std::vector<std::string> folders;
-    std::string self = GetModuleFileNameW();
-    if (std::size_t d = FindLastPathDelimiter(self); d != std::string::npos) folders.push_back(self.substr(0, d));
+    if (std::string own = detail::OwnProgramFolder(); !own.empty()) folders.push_back(own);
     folders.push_back(GetCurrentDirectoryW());
     folders.push_back(GetWindowsDirectoryW() + "\\SYSTEM32");
     folders.push_back(GetWindowsDirectoryW());
-    // PATH holds host folders; each is reached through its Windows name.
-    if (const char* path = std::getenv("PATH")) {
-        std::string_view rest = path;
-        while (!rest.empty()) {
-            std::size_t colon = rest.find(':');
-            std::string_view dir = rest.substr(0, colon);
-            if (!dir.empty()) folders.push_back(ToWindowsPath(dir));
-            if (colon == std::string_view::npos) break;
-            rest.remove_prefix(colon + 1);
-        }
-    }
+    for (std::string& dir : detail::PathVariableFolders()) folders.push_back(std::move(dir));
     for (const auto& folder : folders) {
         if (TryFolder(folder, name, windowsPath)) return kErrorSuccess;
     }
@@ -321,30 +306,29 @@ WinError StartProcess(const ProcessStart& start, ChildProcess& child) {
     for (auto& e : envStore) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
+    // Every step is checked: a child started without its folder, its signal state or
+    // its own session would run, but not as asked.
+    SpawnSetup setup;
+    int err = setup.Init();
     // Only the standard streams pass to the child: descriptors the caller opened
     // without close-on-exec (hive locks, pipes) must not leak into it.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    if (!cwdHost.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwdHost.c_str());
+    if (err == 0) err = posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+    if (err == 0 && !cwdHost.empty()) err = posix_spawn_file_actions_addchdir_np(&setup.actions, cwdHost.c_str());
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
     sigset_t none, all;
     sigemptyset(&none);
     sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
+    if (err == 0) err = posix_spawnattr_setsigmask(&setup.attr, &none);
+    if (err == 0) err = posix_spawnattr_setsigdefault(&setup.attr, &all);
     if (start.detached) {
         flags |= POSIX_SPAWN_SETSID;
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        if (err == 0) err = posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
     }
-    posix_spawnattr_setflags(&attr, flags);
+    if (err == 0) err = posix_spawnattr_setflags(&setup.attr, flags);
+    if (err != 0) return detail::ErrnoToWinError(err);
 
     pid_t pid = -1;
-    int err = posix_spawn(&pid, host.c_str(), &actions, &attr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    err = posix_spawn(&pid, host.c_str(), &setup.actions, &setup.attr, argv.data(), envp.data());
     if (err != 0) return SpawnErrorToWin(err);
 
     child = ChildProcess();
@@ -399,18 +383,17 @@ bool ChildProcess::WaitFor(int milliseconds, std::int32_t& code) {
         return true;
     }
     // A pidfd becomes readable when the child ends, so the wait needs no polling loop.
-    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
-    if (pidfd >= 0) {
-        pollfd p{pidfd, POLLIN, 0};
+    UniqueFd pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid_, 0)));
+    if (pidfd) {
+        pollfd p{pidfd.Get(), POLLIN, 0};
         int rc;
         do {
             rc = poll(&p, 1, milliseconds < 0 ? -1 : milliseconds);
         } while (rc < 0 && errno == EINTR);
-        close(pidfd);
     }
     int status = 0;
     pid_t r = waitpid(pid_, &status, WNOHANG);
-    if (r == 0 && pidfd < 0) {
+    if (r == 0 && !pidfd) {
         // No pidfd (old kernel): poll the child in small steps.
         for (int waited = 0; r == 0 && waited < milliseconds; waited += 5) {
             usleep(5000);

@@ -27,10 +27,12 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "HostPath.h"
+#include "ErrnoError.h"
 #include "IconvText.h"
+#include "platform/AtomicWrite.h"
 #include "platform/Cp932.h"
 #include "platform/Prefix.h"
+#include "platform/UniqueFd.h"
 
 namespace platform {
 namespace {
@@ -631,27 +633,23 @@ std::string HivePath(RegRoot root) {
     return PrefixDir() + (root == RegRoot::LocalMachine ? "/system.reg" : "/user.reg");
 }
 
+// The lock on one hive, held while the descriptor of its lock file is open: closing it
+// (when the lock goes out of scope) releases the lock.
 class HiveLock {
 public:
-    HiveLock() = default;
-    HiveLock(const HiveLock&) = delete;
-    HiveLock& operator=(const HiveLock&) = delete;
-    ~HiveLock() {
-        if (fd_ >= 0) close(fd_);  // closing releases the lock
-    }
     // Locks the hive of `root`. For a change the prefix folder is created when
     // missing; a read of a prefix that does not exist needs no lock (nothing to read).
-    WinError Acquire(RegRoot root, bool exclusive) {
+    [[nodiscard]] WinError Acquire(RegRoot root, bool exclusive) {
         if (exclusive && mkdir(PrefixDir().c_str(), 0777) != 0 && errno != EEXIST) {
             return detail::ErrnoToWinError(errno);
         }
         std::string path = HivePath(root) + ".lock";
-        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
+        fd_.Reset(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+        if (!fd_) {
             if (!exclusive && errno == ENOENT) return kErrorSuccess;
             return detail::ErrnoToWinError(errno);
         }
-        while (flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+        while (flock(fd_.Get(), exclusive ? LOCK_EX : LOCK_SH) != 0) {
             if (errno != EINTR) return detail::ErrnoToWinError(errno);
         }
         return kErrorSuccess;
@@ -660,66 +658,49 @@ public:
     // The save counter kept in the lock file: every save under the exclusive lock
     // adds one, so a reader holding the lock can tell whether the hive it parsed
     // earlier is still the latest. 0 when there is no lock file or no counter yet.
-    std::uint64_t Generation() const {
+    [[nodiscard]] std::uint64_t Generation() const {
         unsigned char bytes[8] = {};
-        if (fd_ < 0 || pread(fd_, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return 0;
+        if (!fd_ || pread(fd_.Get(), bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) return 0;
         std::uint64_t value = 0;
         for (int i = 7; i >= 0; --i) value = (value << 8) | bytes[i];
         return value;
     }
-    bool SetGeneration(std::uint64_t value) const {
+    [[nodiscard]] bool SetGeneration(std::uint64_t value) const {
         unsigned char bytes[8];
         for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-        return fd_ >= 0 && pwrite(fd_, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
+        return fd_ && pwrite(fd_.Get(), bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
     }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 WinError ReadHostFile(const std::string& path, std::string& contents, bool missingIsEmpty) {
     contents.clear();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         if (missingIsEmpty && errno == ENOENT) return kErrorSuccess;
-        return errno == ENOENT ? kErrorFileNotFound : detail::ErrnoToWinError(errno);
+        return detail::ErrnoToWinError(errno);
     }
     char buffer[65536];
     while (true) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
+        ssize_t n = read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        // A hive read only in part would be saved back in part by the next change:
+        // a failed read is an error, never a shorter file.
+        if (n < 0) {
+            contents.clear();
+            return detail::ErrnoToWinError(errno);
+        }
+        if (n == 0) return kErrorSuccess;
         contents.append(buffer, static_cast<std::size_t>(n));
     }
-    close(fd);
-    return kErrorSuccess;
 }
 
-// Writes `contents` to a temporary file beside `path` and renames it over `path`.
+// Hives and exported files are replaced whole (AtomicWrite.h): a reader or a crash sees
+// the old file or the new one, never a mix.
 WinError WriteHostFileAtomic(const std::string& path, const std::string& contents) {
-    std::string temp = path + ".tmp-XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return detail::ErrnoToWinError(errno);
-    const char* p = contents.data();
-    std::size_t left = contents.size();
-    WinError rc = kErrorSuccess;
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            rc = detail::ErrnoToWinError(errno);
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (rc == kErrorSuccess && fchmod(fd, 0644) != 0) rc = detail::ErrnoToWinError(errno);
-    // The data must be on disk before the rename makes it the hive.
-    if (rc == kErrorSuccess && fdatasync(fd) != 0) rc = detail::ErrnoToWinError(errno);
-    if (close(fd) != 0 && rc == kErrorSuccess) rc = detail::ErrnoToWinError(errno);
-    if (rc == kErrorSuccess && rename(temp.c_str(), path.c_str()) != 0) rc = detail::ErrnoToWinError(errno);
-    if (rc != kErrorSuccess) unlink(temp.c_str());
-    return rc;
+    return AtomicWriteFile(path, contents, 0644);
 }
 
 // Reads and parses a hive; the caller holds its lock.

@@ -48,7 +48,29 @@ TEST_F(PrefixTest, CopyKeepsModificationTimeAndHonoursReadOnly) {
     EXPECT_EQ(CopyFileW("C:\\NODIR\\NONE.DAT", "C:\\X.DAT", false), kErrorPathNotFound);
     EXPECT_EQ(CopyFileW("C:\\SRC.DAT", "C:\\NODIR\\X.DAT", false), kErrorPathNotFound);
     // No temporary file is left behind.
-    for (auto& e : fs::directory_iterator(C(""))) EXPECT_EQ(e.path().filename().string().find(".morvan-copy"), std::string::npos);
+    for (auto& e : fs::directory_iterator(C(""))) EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos);
+}
+
+// Replacing an installed file: a new file takes the old one's place whole (a reader
+// holding the old one keeps it), with the source's mode exactly, whatever the umask,
+// and its modification time.
+TEST_F(PrefixTest, AReplacingCopyTakesTheSourcesModeAndTimeAndSwapsTheFileWhole) {
+    Write(C("src.exe"), "new program");
+    fs::permissions(C("src.exe"), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    ASSERT_EQ(SetModificationTime("C:\\SRC.EXE", 946684800), kErrorSuccess);
+    Write(C("app.exe"), "old program");
+    fs::create_hard_link(C("app.exe"), C("held.exe"));  // stands for a reader holding the old file
+
+    const mode_t saved = umask(077);
+    EXPECT_EQ(CopyFileW("C:\\SRC.EXE", "C:\\APP.EXE", false), kErrorSuccess);
+    umask(saved);
+    EXPECT_EQ(Read(C("app.exe")), "new program");
+    EXPECT_EQ(Read(C("held.exe")), "old program");
+    struct stat st;
+    ASSERT_EQ(stat(C("app.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 946684800);
+    for (auto& e : fs::directory_iterator(C(""))) EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos);
 }
 
 TEST_F(PrefixTest, AttributesAndMissingFiles) {

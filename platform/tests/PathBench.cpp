@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     for (const auto& w : windowsNames) resolved += platform::ToHostPath(w, host) == 0 && stat(host.c_str(), &st) == 0;
     auto t2 = Clock::now();
     // A second pass: the folder's listing is already cached.
-    for (const auto& w : windowsNames) platform::ToHostPath(w, host);
+    int again = 0;
+    for (const auto& w : windowsNames) again += platform::ToHostPath(w, host) == 0;
     auto t3 = Clock::now();
 
     auto ms = [](auto d) { return std::chrono::duration<double, std::milli>(d).count(); };
@@ -57,5 +58,5 @@ int main(int argc, char** argv) {
     std::printf("resolve upper-cased paths+stat:  %8.2f ms (%d found)\n", ms(t2 - t1), resolved);
     std::printf("resolve again (listing cached):  %8.2f ms\n", ms(t3 - t2));
     fs::remove_all(prefix);
-    return resolved == count ? 0 : 1;
+    return resolved == count && again == count ? 0 : 1;
 }

@@ -326,7 +326,7 @@ TEST_F(DialogTest, InstallDiskDialogShowsCodeMinus4WithTheDirectoryInFront) {
 TEST_F(DialogTest, TheBrowserOffersTheDrivesAndRefusesOneWithoutItsMedium) {
     ScriptedMessages messages;
     WriteSampleMedium(mediumD, 1, 1, {"基本データ"});
-    platform::MapDrive('E', prefix.dir() + "/no-medium");
+    ASSERT_EQ(platform::MapDrive('E', prefix.dir() + "/no-medium"), 0u);
     forms = std::make_unique<ProgramForms>(flow, view, std::vector<std::string>{});
     TDirViewDlg& browser = *forms->DirViewDlg;
     browser.StartDir = "D:\\";

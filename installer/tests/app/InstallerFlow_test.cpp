@@ -80,7 +80,7 @@ TEST(CommandLine, OptionsPathsWithBlanksAndStrayParameters) {
     EXPECT_EQ(InstallDiskPath, "");
 
     // "/D" alone: the current directory.
-    platform::SetCurrentDirectoryW("C:\\WINDOWS");
+    ASSERT_EQ(platform::SetCurrentDirectoryW("C:\\WINDOWS"), 0u);
     InstallDiskPath.clear();
     InstallerFlow::ParseCommandLine({"/D"});
     EXPECT_EQ(InstallDiskPath, "C:\\WINDOWS");
@@ -138,11 +138,15 @@ TEST_F(FlowTest, ASetOfThreeMediaWithTheWrongMediumInsertedFirst) {
     for (int no = 1; no <= 3; ++no) {
         WriteSampleMedium(base + std::to_string(no), no, 3, {"データ" + std::to_string(no)});
     }
-    platform::MapDrive('D', base + "1");
+    ASSERT_EQ(platform::MapDrive('D', base + "1"), 0u);
     // After medium 1 the user inserts medium 3; on Retry, medium 2.
     view.onMakeVisible = [&](int showing) {
-        if (showing == 1) platform::MapDrive('D', base + "3");
-        if (showing == 2) platform::MapDrive('D', base + "2");
+        if (showing == 1) {
+            EXPECT_EQ(platform::MapDrive('D', base + "3"), 0u);
+        }
+        if (showing == 2) {
+            EXPECT_EQ(platform::MapDrive('D', base + "2"), 0u);
+        }
     };
     messages.QueueAnswer(IDOK);     // the next-medium prompt
     messages.QueueAnswer(IDRETRY);  // "このﾒﾃﾞｨｱは3 / 3です。"
@@ -342,7 +346,7 @@ TEST_F(FlowTest, InstallDiskDialogOutcomes) {
     EXPECT_EQ(InstallDiskPath, "D:");
     // A drive without its medium: the dialog stays open without a word.
     messages.Clear();
-    platform::MapDrive('E', prefix.dir() + "/no-such-folder");
+    ASSERT_EQ(platform::MapDrive('E', prefix.dir() + "/no-such-folder"), 0u);
     EXPECT_EQ(flow.DirSelectOk("E:\\"), DialogOutcome::StayOpen);
     EXPECT_TRUE(messages.Boxes().empty());
     // A medium that needs a newer installation ends the program.

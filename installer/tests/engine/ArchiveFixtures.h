@@ -29,7 +29,7 @@ inline void MakeLzh(const std::string& windowsArchive, const FileList& files) {
     std::string hostSource, hostArchive;
     ASSERT_EQ(platform::ToHostPath(source, hostSource), 0u);
     std::string dir = windowsArchive.substr(0, platform::FindLastPathDelimiter(windowsArchive));
-    platform::CreateDirectoryTree(dir);
+    ASSERT_EQ(platform::CreateDirectoryTree(dir), 0u);
     ASSERT_EQ(platform::ToHostPath(windowsArchive, hostArchive), 0u);
     std::string command = "cd '" + hostSource + "' && LC_ALL=C.UTF-8 lha aqy '" + hostArchive +
                           "' * >/dev/null 2>&1";
@@ -69,7 +69,7 @@ inline std::map<std::string, std::string> RegistryValues(platform::RegRoot root,
         return out;
     }
     std::vector<platform::RegValueInfo> values;
-    platform::RegEnumValues(handle, values);
+    EXPECT_EQ(platform::RegEnumValues(handle, values), 0u);
     for (const auto& value : values) {
         out[Utf8(value.name)] = std::to_string(static_cast<int>(value.type)) + ":" + Utf8(value.data);
     }

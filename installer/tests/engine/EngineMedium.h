@@ -34,7 +34,7 @@ inline std::string Lines(std::initializer_list<std::string> lines) {
 
 inline void Write(const std::string& windowsPath, const std::string& contents) {
     std::string dir = windowsPath.substr(0, platform::FindLastPathDelimiter(windowsPath));
-    platform::CreateDirectoryTree(dir);
+    ASSERT_EQ(platform::CreateDirectoryTree(dir), 0u);
     ASSERT_EQ(platform::WriteFileBytes(windowsPath, contents), 0u) << windowsPath;
 }
 

@@ -11,7 +11,7 @@ using engine_test::Midday;
 class Conditions : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::CreateDirectoryTree("C:\\DATA\\表ソ");
+        ASSERT_EQ(platform::CreateDirectoryTree("C:\\DATA\\表ソ"), 0u);
         MakeFile("C:\\DATA\\A.TXT", Midday(2020, 6, 15));
         MakeFile("C:\\DATA\\表ソ\\ポ.TXT", Midday(2019, 1, 2));
     }

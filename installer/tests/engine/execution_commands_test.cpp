@@ -31,7 +31,7 @@ TEST_F(ExecutionCommands, CopyToDirectoryToNamedFileAndIntoNewFolders) {
     Write("K:\\BIN\\表示.EXE", "program");
     Write("K:\\DOC\\ソフト.TXT", "text");
     Write("C:\\APP\\表示.EXE", "old program");
-    platform::SetReadOnly("K:\\DOC\\ソフト.TXT", true);
+    ASSERT_EQ(platform::SetReadOnly("K:\\DOC\\ソフト.TXT", true), 0u);
     WriteScript(0, Lines({"2.10/20240101", "INST,コピー",
                           "C BIN\\表示.EXE C:\\APP\\",          // into a folder, own name
                           "C \\DOC\\ソフト.TXT   C:\\APP\\DOC\\説明.TXT",  // renamed, runs of blanks
@@ -87,7 +87,7 @@ TEST_F(ExecutionCommands, FailedCopyAbortsTheJobAndNothingRunsAfterIt) {
 TEST_F(ExecutionCommands, StagedFileThatCannotReachItsDestinationFailsTheCopy) {
     // The destination names an existing folder: the staged file SUB cannot replace it.
     Write("K:\\A.TXT", "a");
-    platform::CreateDirectoryTree("C:\\OUT\\SUB");
+    ASSERT_EQ(platform::CreateDirectoryTree("C:\\OUT\\SUB"), 0u);
     WriteScript(0, Lines({"2.10/20240101", "INST,X", "C A.TXT C:\\OUT\\SUB", "INSTEND"}));
     RunAll();
     EXPECT_EQ(JobState.load(), kJobAborted);

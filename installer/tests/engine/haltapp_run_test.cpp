@@ -55,7 +55,9 @@ TEST_F(HaltAppRun, OtherAtLinesDoNothingAndNoPauserWithoutHalt) {
 }
 
 TEST_F(HaltAppRun, MissingHaltAppStillCountsAsRunAndPauserStillStarts) {
-    platform::DeleteFileW("C:\\KEL\\TOOLS\\HALTAPP.EXE");
+    // Without the stand-in built the program is missing already, which is the point.
+    (void)platform::DeleteFileW("C:\\KEL\\TOOLS\\HALTAPP.EXE");
+    ASSERT_FALSE(platform::FileExists("C:\\KEL\\TOOLS\\HALTAPP.EXE"));
     EXPECT_EQ(ForceTerminateApplications("@HALTAPP"), 1);
     EXPECT_EQ(HaltAppState, kHaltAppHasRun);
     RunPauserIfHalted();

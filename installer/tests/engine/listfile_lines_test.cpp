@@ -49,7 +49,7 @@ TEST_F(ListFileLines, RemoveDropsEveryOccurrenceAndAbsentTargetsBehaveAsDocument
 
 TEST_F(ListFileLines, RemoveFromAMissingListCreatesAnEmptyOne) {
     Write("K:\\L.TXT", "a\r\n");
-    platform::CreateDirectoryTree("C:\\APP");
+    ASSERT_EQ(platform::CreateDirectoryTree("C:\\APP"), 0u);
     Run({"P L.TXT C:\\APP\\"});
     EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\L.TXT"), "");

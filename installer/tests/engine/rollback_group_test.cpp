@@ -44,7 +44,7 @@ protected:
         Write("C:\\APP\\REMOVE.LST", "a\r\nb\r\nc\r\nb\r\n");
         Write("C:\\KEL\\WORK\\PLAIN.TMP", "PKG1\r\nPKG2\r\n");
         EncodePackageList("C:\\KEL\\WORK\\PLAIN.TMP", "C:\\KEL\\INSTALL\\package.5");
-        platform::DeleteFileW("C:\\KEL\\WORK\\PLAIN.TMP");
+        ASSERT_EQ(platform::DeleteFileW("C:\\KEL\\WORK\\PLAIN.TMP"), 0u);
         SetValue(RegRoot::LocalMachine, kAppKey, "Path", "C:\\Mixed Case\\  two  blanks");
         SetValue(RegRoot::LocalMachine, kAppKey, "Gone", "Bye");
         SetValue(RegRoot::CurrentUser, kTestKey, "Quoted", "say \"hi\" twice");
@@ -97,7 +97,7 @@ protected:
     std::string PackageText() {
         DecodePackageList("C:\\KEL\\INSTALL\\package.5", "C:\\KEL\\WORK\\CHECK.TMP");
         std::string text = Read("C:\\KEL\\WORK\\CHECK.TMP");
-        platform::DeleteFileW("C:\\KEL\\WORK\\CHECK.TMP");
+        EXPECT_EQ(platform::DeleteFileW("C:\\KEL\\WORK\\CHECK.TMP"), 0u);
         return text;
     }
 };

@@ -14,55 +14,58 @@
 namespace platform {
 
 // True for a byte that starts a double-byte character.
-bool IsLeadByte(unsigned char c);
+[[nodiscard]] bool IsLeadByte(unsigned char c);
 
 // Length in bytes of the character starting at s[pos] (1 or 2; 1 for a lead byte
 // at the very end of the text, which is then treated as a lone byte).
-std::size_t CharLength(std::string_view s, std::size_t pos);
+[[nodiscard]] std::size_t CharLength(std::string_view s, std::size_t pos);
 
 // Position of the first / last occurrence of the single-byte character `ch` that is
 // not the trail byte of a double-byte character; npos when there is none.
-std::size_t FindCharDbcs(std::string_view s, char ch, std::size_t from = 0);
-std::size_t FindLastCharDbcs(std::string_view s, char ch);
+[[nodiscard]] std::size_t FindCharDbcs(std::string_view s, char ch, std::size_t from = 0);
+[[nodiscard]] std::size_t FindLastCharDbcs(std::string_view s, char ch);
 
 // Position of the last "\" or ":" (a path delimiter) that is a character of its own.
-std::size_t FindLastPathDelimiter(std::string_view s);
+[[nodiscard]] std::size_t FindLastPathDelimiter(std::string_view s);
 
 // Position of the first occurrence of `needle` that starts on a character boundary.
-std::size_t FindDbcs(std::string_view s, std::string_view needle, std::size_t from = 0);
+[[nodiscard]] std::size_t FindDbcs(std::string_view s, std::string_view needle,
+                                   std::size_t from = 0);
 
 // The first at most `maxBytes` bytes of `s`, never ending inside a double-byte character.
-std::string CutToBytes(std::string_view s, std::size_t maxBytes);
+[[nodiscard]] std::string CutToBytes(std::string_view s, std::size_t maxBytes);
 
 // Upper-cases ASCII a-z and the full-width Latin letters (0x8281-0x829A become
 // 0x8260-0x8279). Trail bytes are never changed.
-std::string UpperCase(std::string_view s);
+[[nodiscard]] std::string UpperCase(std::string_view s);
 // Upper-cases ASCII letters only (lead and trail bytes untouched).
-std::string UpperCaseAscii(std::string_view s);
+[[nodiscard]] std::string UpperCaseAscii(std::string_view s);
 
 // Compares two names the way Windows compares file names: case-insensitive for
 // ASCII and full-width Latin letters.
-bool EqualsNoCase(std::string_view a, std::string_view b);
+[[nodiscard]] bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // True when every double-byte character of `s` is complete and decodable.
-bool IsValidCp932(std::string_view s);
+[[nodiscard]] bool IsValidCp932(std::string_view s);
 
 // Conversion at the edges of the system. On invalid input the function returns false
 // and `badOffset` (when given) holds the byte offset of the first invalid sequence;
 // `out` then holds the text converted up to that point. Never crashes.
-bool Cp932ToUtf8(std::string_view in, std::string& out, std::size_t* badOffset = nullptr);
-bool Utf8ToCp932(std::string_view in, std::string& out, std::size_t* badOffset = nullptr);
+[[nodiscard]] bool Cp932ToUtf8(std::string_view in, std::string& out,
+                               std::size_t* badOffset = nullptr);
+[[nodiscard]] bool Utf8ToCp932(std::string_view in, std::string& out,
+                               std::size_t* badOffset = nullptr);
 
 // Lossy variants for diagnostics: invalid bytes become "?" (never fail).
-std::string Cp932ToUtf8Lossy(std::string_view in);
-std::string Utf8ToCp932Lossy(std::string_view in);
+[[nodiscard]] std::string Cp932ToUtf8Lossy(std::string_view in);
+[[nodiscard]] std::string Utf8ToCp932Lossy(std::string_view in);
 
 // Splits text into lines as a Windows text reader does: at CR LF, LF or CR.
 // A final line without a terminator is returned; a trailing terminator adds no
 // empty line.
-std::vector<std::string> SplitLines(std::string_view text);
+[[nodiscard]] std::vector<std::string> SplitLines(std::string_view text);
 
 // ASCII-only helpers used by parsers.
-bool IsAsciiDigit(char c);
+[[nodiscard]] bool IsAsciiDigit(char c);
 
 }  // namespace platform

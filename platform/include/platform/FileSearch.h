@@ -29,10 +29,10 @@ enum class FindSelection {
 // Fills `entries` with the matches, sorted by name (byte order). Returns 0 when at
 // least one entry matched, 2 when none did, 3 when the directory does not exist,
 // 21 when the drive is not ready, 123 for an invalid pattern.
-WinError FindFiles(std::string_view pattern, FindSelection selection,
-                   std::vector<FindEntry>& entries);
+[[nodiscard]] WinError FindFiles(std::string_view pattern, FindSelection selection,
+                                 std::vector<FindEntry>& entries);
 
 // True when `name` matches the DOS wildcard pattern (case-insensitive, DBCS-aware).
-bool MatchesWildcard(std::string_view pattern, std::string_view name);
+[[nodiscard]] bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
 }  // namespace platform

@@ -23,52 +23,57 @@ inline constexpr std::uint32_t kAttrArchive = 0x20;
 inline constexpr std::uint32_t kAttrReparsePoint = 0x400;
 
 // 0 and the attributes, or 2 / 3 / 21 / 123.
-WinError GetFileAttributesW(std::string_view path, std::uint32_t& attributes);
+[[nodiscard]] WinError GetFileAttributesW(std::string_view path, std::uint32_t& attributes);
 
-bool PathExists(std::string_view path);       // file or directory
-bool FileExists(std::string_view path);       // exists and is not a directory
-bool DirectoryExists(std::string_view path);  // exists and is a directory
+[[nodiscard]] bool PathExists(std::string_view path);       // file or directory
+[[nodiscard]] bool FileExists(std::string_view path);       // exists and is not a directory
+[[nodiscard]] bool DirectoryExists(std::string_view path);  // exists and is a directory
 
 // Read-only attribute of a file.
-WinError SetReadOnly(std::string_view path, bool readOnly);
-inline WinError ClearReadOnly(std::string_view path) { return SetReadOnly(path, false); }
+[[nodiscard]] WinError SetReadOnly(std::string_view path, bool readOnly);
+[[nodiscard]] inline WinError ClearReadOnly(std::string_view path) {
+    return SetReadOnly(path, false);
+}
 
 // Copies a file. With failIfExists false an existing target is replaced (a read-only
 // target gives 5, as on Windows). The copy keeps the source's modification time.
 // Errors: 2 source missing, 3 target folder missing, 5 access denied, 21, 123.
-WinError CopyFileW(std::string_view source, std::string_view target, bool failIfExists);
+[[nodiscard]] WinError CopyFileW(std::string_view source, std::string_view target,
+                                 bool failIfExists);
 
 // Deletes a file (2 when missing, 5 when it is a directory or read-only).
-WinError DeleteFileW(std::string_view path);
+[[nodiscard]] WinError DeleteFileW(std::string_view path);
 
 // Creates one directory (183 when it exists, 3 when the parent is missing).
-WinError CreateDirectoryW(std::string_view path);
+[[nodiscard]] WinError CreateDirectoryW(std::string_view path);
 // Creates a directory and all its missing parents; an existing directory is 0.
-WinError CreateDirectoryTree(std::string_view path);
+[[nodiscard]] WinError CreateDirectoryTree(std::string_view path);
 // Removes an empty directory (145 when not empty, 2/3 when missing, 267 when it is a
 // file); a link to a folder is removed as a link.
-WinError RemoveDirectoryW(std::string_view path);
+[[nodiscard]] WinError RemoveDirectoryW(std::string_view path);
 
 // Moves or renames a file or directory (replacing a file target).
-WinError MoveFileW(std::string_view source, std::string_view target);
+[[nodiscard]] WinError MoveFileW(std::string_view source, std::string_view target);
 
 // The local date of the last modification as "yyyymmdd".
-WinError GetModificationDate(std::string_view path, std::string& yyyymmdd);
+[[nodiscard]] WinError GetModificationDate(std::string_view path, std::string& yyyymmdd);
 // Sets the modification time (seconds since the Unix epoch).
-WinError SetModificationTime(std::string_view path, std::int64_t unixSeconds);
+[[nodiscard]] WinError SetModificationTime(std::string_view path, std::int64_t unixSeconds);
 
 // Opens the file for reading, creating it when absent, and closes it again: the
 // probe of a drive. Errors as Windows gives them: 19 write-protected (read-only
 // medium), 21 not ready (drive without medium), 31 general failure (other I/O
 // failure of the medium), 3 no such drive or folder.
-WinError OpenOrCreateProbe(std::string_view path);
+[[nodiscard]] WinError OpenOrCreateProbe(std::string_view path);
 
 // Whole-file access, byte for byte (no newline translation).
-WinError ReadFileBytes(std::string_view path, std::string& contents);
-WinError WriteFileBytes(std::string_view path, std::string_view contents);  // create or truncate
-WinError AppendFileBytes(std::string_view path, std::string_view contents);  // create when missing
+[[nodiscard]] WinError ReadFileBytes(std::string_view path, std::string& contents);
+// Creates the file or truncates it.
+[[nodiscard]] WinError WriteFileBytes(std::string_view path, std::string_view contents);
+// Creates the file when missing.
+[[nodiscard]] WinError AppendFileBytes(std::string_view path, std::string_view contents);
 
 // Size in bytes.
-WinError GetFileSizeW(std::string_view path, std::uint64_t& size);
+[[nodiscard]] WinError GetFileSizeW(std::string_view path, std::uint64_t& size);
 
 }  // namespace platform

@@ -11,15 +11,22 @@
 //
 // Pitch and family byte: bits 0-1 the pitch (1 fixed, 2 variable), bits 4-7 the
 // family (0x10 roman for serif faces, 0x20 swiss for sans-serif, 0x30 modern for
-// monospaced, 0 when fontconfig does not tell). Fontconfig's "mono" and "dual" spacing
-// (dual: full-width glyphs exactly twice the half-width, as IPA Gothic reports) count
-// as fixed; every other face is variable (proportional).
+// monospaced, 0 when fontconfig does not tell). Fontconfig's "mono", "dual" and
+// "charcell" spacing (dual: full-width glyphs exactly twice the half-width, as IPA
+// Gothic reports) count as fixed, and fixed faces are modern; every other face is
+// variable (proportional), roman or swiss as fontconfig's aliases class its family.
 //
 // Windows face names map to installed fonts through the registry key
 //   HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\FontSubstitutes
 // whose values read "<Windows face name>" = "<installed face name>". Each substitute
 // whose target is installed is enumerated under the Windows name as well, with the
-// target's description (full name = the Windows name).
+// target's description (full name = the Windows name; a ",<character set>" suffix on
+// either side is ignored).
+//
+// Order: faces by their first family name, and within a family upright before italic
+// and the weight and width nearest to regular first, so that a search that takes the
+// first match finds a family's regular style; the same face installed twice is listed
+// once.
 #pragma once
 
 #include <cstdint>
@@ -63,13 +70,18 @@ struct EnumLogFontExA {
     char script[32] = {};
 };
 
+// The registry key (under HKEY_LOCAL_MACHINE) of the Windows face names.
+inline constexpr std::string_view kFontSubstitutesKey =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes";
+
 // Called once per description; returning false stops the enumeration.
 using FontEnumCallback = std::function<bool(const EnumLogFontExA&)>;
 
 // Enumerates the installed faces of `charSet` (kDefaultCharset: all) whose face name
-// equals `faceName` (empty: all faces), in a stable order (fontconfig's, substitutes
-// last). 0; 13 when fontconfig cannot be initialised. The font list is read once per
-// process and re-read when fontconfig reports that the installed fonts changed.
+// equals `faceName` without regard to case (empty: all faces), in the order above,
+// substitutes last. 0; 13 when fontconfig cannot be initialised. The font list is read
+// once per process and re-read when fontconfig reports that the installed fonts changed
+// (a failed re-read keeps the list read before).
 [[nodiscard]] WinError EnumFontFamiliesExA(std::uint8_t charSet, std::string_view faceName,
                                            const FontEnumCallback& callback);
 

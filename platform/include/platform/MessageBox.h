@@ -18,7 +18,8 @@ inline constexpr std::uint32_t kMbIconWarning = 0x30;
 inline constexpr std::uint32_t kMbIconInformation = 0x40;
 inline constexpr int kIdOk = 1;
 
-// `text` and `caption` are code page 932. Returns the button taken (kIdOk).
+// `text` and `caption` are code page 932. Returns the button taken: the default button
+// of the button set in `type` (kIdOk for kMbOk; e.g. IDNO = 7 for MB_YESNO|MB_DEFBUTTON2).
 int MessageBoxA(std::string_view text, std::string_view caption, std::uint32_t type);
 
 }  // namespace platform

@@ -18,7 +18,8 @@
 // instance is free. A pipe whose server is gone (no server, or a socket file left by a
 // killed server) is "not found" (2) at once, never a hang.
 //
-// Handles are small non-negative integers of this process (kInvalidPipeHandle = -1).
+// Handles are positive integers of this process below 0x40000000 (kInvalidPipeHandle =
+// -1); the value of a closed handle is not handed out again soon.
 // The client and the server side use the same ReadFile/WriteFile/Close functions.
 // All functions are safe to call from several threads on different handles.
 #pragma once
@@ -62,7 +63,8 @@ inline constexpr std::size_t kPipeMaxMessage = 65536;
 // Reads the next message. 0 and its length in `read` when it fits `count`; 234 (more
 // data) when the message is longer: `count` bytes are given and the rest of the same
 // message follows at the next read. 109 when the other end has closed and no message
-// is left; 6 for a handle that is not open. Blocks until a message arrives.
+// is left; 6 for a handle that is not open; 13 for bytes that no writer of this layer
+// sent (the message is dropped, the connection goes on). Blocks until a message arrives.
 [[nodiscard]] WinError ReadFilePipe(PipeHandle handle, void* buffer, std::uint32_t count,
                                     std::uint32_t& read);
 
@@ -96,11 +98,13 @@ public:
     // Creates the pipe with at most `maxInstances` clients connected at once
     // (1 … 255; 255 = unlimited, as PIPE_UNLIMITED_INSTANCES). A socket file left by a
     // server that is gone is replaced. 0; 5 when a live server already serves the
-    // name; 123 bad name; 87 bad instance count; other codes from the file system.
+    // name or the name is taken by something that is not a pipe; 123 bad name; 87 bad
+    // instance count, or this object serves a pipe already; 3 when the prefix folder is
+    // missing; other codes from the file system.
     [[nodiscard]] WinError Create(std::string_view pipeName, unsigned maxInstances);
 
     // Waits for the next client on a free instance. 0 and its handle; 995 (operation
-    // aborted) after Close() from another thread.
+    // aborted) after Close() from another thread; 6 before a successful Create().
     [[nodiscard]] WinError Accept(PipeHandle& connection);
 
     // Stops accepting (a blocked Accept returns 995) and removes the socket file.

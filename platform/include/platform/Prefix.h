@@ -21,22 +21,22 @@ namespace platform {
 
 // The prefix folder: $MORVAN_PREFIX, else ~/.morvan. Read once; tests that change the
 // variable call ResetPrefixForTesting() afterwards.
-const std::string& PrefixDir();
+[[nodiscard]] const std::string& PrefixDir();
 void ResetPrefixForTesting();
 
 // Host path of the dosdevices entry of a drive letter ("A".."Z", either case).
-std::string DriveEntryPath(char letter);
+[[nodiscard]] std::string DriveEntryPath(char letter);
 
 // 0 when the drive exists and its medium is present; 3 when there is no such drive
 // (or the letter is outside A-Z); 21 when the drive's target is missing.
-WinError DriveState(char letter);
+[[nodiscard]] WinError DriveState(char letter);
 
 // The drive letters that exist in the prefix, upper-case, in order.
-std::vector<char> ListDrives();
+[[nodiscard]] std::vector<char> ListDrives();
 
 // Maps / unmaps a drive letter to a host folder (the tools use these).
-WinError MapDrive(char letter, const std::string& hostDir);
-WinError UnmapDrive(char letter);
+[[nodiscard]] WinError MapDrive(char letter, const std::string& hostDir);
+[[nodiscard]] WinError UnmapDrive(char letter);
 
 // Translates a Windows path ("C:\DIR\FILE", "\DIR" on the current drive, or a
 // relative path against the current directory) to a host path. Existing components
@@ -44,29 +44,29 @@ WinError UnmapDrive(char letter);
 // UTF-8). "." and ".." are resolved as Windows does (".." never climbs above the
 // drive's root). Errors: 3 no such drive, 21 drive not ready, 123 invalid code page
 // 932 or a name the host cannot hold (e.g. containing "/" or NUL), 161 malformed path.
-WinError ToHostPath(std::string_view windowsPath, std::string& hostPath);
+[[nodiscard]] WinError ToHostPath(std::string_view windowsPath, std::string& hostPath);
 
 // Translates a host path (absolute or relative to the host's working directory) to
 // its Windows name: the mapped drive whose target holds it (longest match), else "Z:"
 // plus the path with "\" separators. Host names that are not valid UTF-8 are carried
 // byte for byte.
-std::string ToWindowsPath(std::string_view hostPath);
+[[nodiscard]] std::string ToWindowsPath(std::string_view hostPath);
 
 // Makes `path` absolute and canonical as a Windows path ("X:\A\B"), without touching
 // the file system: joins relative paths to the current directory, resolves "." and
 // "..", collapses repeated separators. Drive letter is upper-cased.
-std::string FullWindowsPath(std::string_view path);
+[[nodiscard]] std::string FullWindowsPath(std::string_view path);
 
 // The process's current directory as a Windows path (no trailing "\" except "X:\").
-std::string GetCurrentDirectoryW();
+[[nodiscard]] std::string GetCurrentDirectoryW();
 // Sets the current directory (Windows path) and the host's working directory.
 // 0, or 3 when the directory does not exist, 21 when the drive is not ready.
-WinError SetCurrentDirectoryW(std::string_view windowsPath);
+[[nodiscard]] WinError SetCurrentDirectoryW(std::string_view windowsPath);
 
 // "C:\WINDOWS".
-std::string GetWindowsDirectoryW();
+[[nodiscard]] std::string GetWindowsDirectoryW();
 
 // The running program's own file as a Windows path.
-std::string GetModuleFileNameW();
+[[nodiscard]] std::string GetModuleFileNameW();
 
 }  // namespace platform

@@ -34,13 +34,13 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();  // a child still running is left running (as closing a handle does)
 
-    bool started() const { return pid_ > 0; }
+    [[nodiscard]] bool started() const { return pid_ > 0; }
     // Waits until the child has ended (without limit) and returns its exit code.
-    std::int32_t Wait();
+    [[nodiscard]] std::int32_t Wait();
     // Waits at most `milliseconds`; true when the child has ended (exit code in `code`).
-    bool WaitFor(int milliseconds, std::int32_t& code);
+    [[nodiscard]] bool WaitFor(int milliseconds, std::int32_t& code);
 
-private:
+  private:
     friend WinError StartProcess(const ProcessStart&, ChildProcess&);
     int pid_ = -1;
     bool ended_ = false;
@@ -49,22 +49,22 @@ private:
 
 // Starts the child. 0 on success; 2 program not found, 3 folder not found, 5 not
 // executable, 193 not a program the host can run, 123 invalid name.
-WinError StartProcess(const ProcessStart& start, ChildProcess& child);
+[[nodiscard]] WinError StartProcess(const ProcessStart& start, ChildProcess& child);
 
 // Resolves the program that StartProcess would run to its Windows path.
-WinError FindProgram(const ProcessStart& start, std::string& windowsPath);
+[[nodiscard]] WinError FindProgram(const ProcessStart& start, std::string& windowsPath);
 
 // Splits a Windows command line as the C runtime does (quotes, backslashes, blanks).
 // The program name is read from the first character: a line that begins with a blank
 // gives an empty first element. An empty line gives no elements.
-std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+[[nodiscard]] std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // Quotes one argument so that SplitCommandLine gives it back unchanged.
-std::string QuoteArgument(std::string_view argument);
+[[nodiscard]] std::string QuoteArgument(std::string_view argument);
 
 // The command line of the running program: MORVAN_CMDLINE when set and it splits into
 // this program's arguments (a line inherited from an ancestor started by other means
 // does not), else argv joined with QuoteArgument (argv converted from UTF-8 to code
 // page 932).
-std::string GetCommandLineW(int argc, char** argv);
+[[nodiscard]] std::string GetCommandLineW(int argc, char** argv);
 
 }  // namespace platform

@@ -43,44 +43,47 @@ struct RegValueInfo {
 };
 
 // Opens an existing key without creating it (2 when it does not exist).
-WinError RegOpenKey(RegRoot root, std::string_view path, RegAccess access, RegKey& key);
+[[nodiscard]] WinError RegOpenKey(RegRoot root, std::string_view path, RegAccess access,
+                                  RegKey& key);
 // Opens a key, creating it and its missing parents.
-WinError RegCreateKey(RegRoot root, std::string_view path, RegKey& key);
+[[nodiscard]] WinError RegCreateKey(RegRoot root, std::string_view path, RegKey& key);
 // Opens or creates the subkey `sub` of an open key.
-WinError RegCreateSubKey(const RegKey& key, std::string_view sub, RegKey& subKey);
+[[nodiscard]] WinError RegCreateSubKey(const RegKey& key, std::string_view sub, RegKey& subKey);
 
 // Reads a string value (REG_SZ or REG_EXPAND_SZ, not expanded). 2 when the value or
 // the key does not exist; 1629 when the value is of another type.
-WinError RegQueryString(const RegKey& key, std::string_view name, std::string& data);
-bool RegValueExists(const RegKey& key, std::string_view name);
+[[nodiscard]] WinError RegQueryString(const RegKey& key, std::string_view name, std::string& data);
+[[nodiscard]] bool RegValueExists(const RegKey& key, std::string_view name);
 // Reads a value of any type.
-WinError RegQueryValue(const RegKey& key, std::string_view name, RegValueInfo& value);
+[[nodiscard]] WinError RegQueryValue(const RegKey& key, std::string_view name, RegValueInfo& value);
 
 // Writes a REG_SZ value (5 when the key was opened read-only, 2 when the key is gone).
-WinError RegSetString(const RegKey& key, std::string_view name, std::string_view data);
-WinError RegSetValue(const RegKey& key, const RegValueInfo& value);
+[[nodiscard]] WinError RegSetString(const RegKey& key, std::string_view name,
+                                    std::string_view data);
+[[nodiscard]] WinError RegSetValue(const RegKey& key, const RegValueInfo& value);
 // Deletes a value (2 when it does not exist).
-WinError RegDeleteValue(const RegKey& key, std::string_view name);
+[[nodiscard]] WinError RegDeleteValue(const RegKey& key, std::string_view name);
 // Deletes a key with all its subkeys and values (2 when it does not exist).
-WinError RegDeleteTree(RegRoot root, std::string_view path);
+[[nodiscard]] WinError RegDeleteTree(RegRoot root, std::string_view path);
 
 // Names of the direct subkeys / the values of a key, in stored order.
-WinError RegEnumSubKeys(const RegKey& key, std::vector<std::string>& names);
-WinError RegEnumValues(const RegKey& key, std::vector<RegValueInfo>& values);
+[[nodiscard]] WinError RegEnumSubKeys(const RegKey& key, std::vector<std::string>& names);
+[[nodiscard]] WinError RegEnumValues(const RegKey& key, std::vector<RegValueInfo>& values);
 
 // Imports a .reg file: REGEDIT4 in code page 932 or UTF-8, or "Windows Registry
 // Editor Version 5.00" in UTF-16LE (with BOM) or UTF-8. All or nothing: a malformed
 // file changes nothing and gives 1009 with LastRegistryError naming file and line.
-WinError RegImportFile(const std::string& hostFile);
+[[nodiscard]] WinError RegImportFile(const std::string& hostFile);
 // Exports a key with everything below it as a REGEDIT4 file in UTF-8.
-WinError RegExportKey(RegRoot root, std::string_view path, const std::string& hostFile);
+[[nodiscard]] WinError RegExportKey(RegRoot root, std::string_view path,
+                                    const std::string& hostFile);
 
 // Text of the last parse failure in this thread ("<file>:<line>: <what>"), UTF-8.
-const std::string& LastRegistryError();
+[[nodiscard]] const std::string& LastRegistryError();
 
 // "HKEY_LOCAL_MACHINE" / "HKEY_CURRENT_USER"; and the reverse, accepting "HKLM"/"HKCU"
 // and either case. Returns false for other roots.
-const char* RegRootName(RegRoot root);
-bool ParseRegRootName(std::string_view text, RegRoot& root);
+[[nodiscard]] const char* RegRootName(RegRoot root);
+[[nodiscard]] bool ParseRegRootName(std::string_view text, RegRoot& root);
 
 }  // namespace platform
