@@ -1,0 +1,13 @@
+// The CRC-32 that guards the directory and every section of a file in PDB form:
+// the IEEE polynomial, reflected, initial value and final xor 0xFFFFFFFF (the value
+// zlib's crc32() gives). Crc32 of no bytes is 0.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace pdbform {
+
+[[nodiscard]] std::uint32_t Crc32(std::span<const std::uint8_t> bytes);
+
+}  // namespace pdbform
