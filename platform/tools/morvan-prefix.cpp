@@ -180,6 +180,7 @@ const ProductFile kProductFiles[] = {
     {"stand-in-PAUSER", ProductFolder::Application, "PAUSER\\PAUSER.EXE"},
     {"Fennoc.DLL", ProductFolder::Pdm, "Fennoc.DLL"},
     {"Tessop.DLL", ProductFolder::Pdm, "Tessop.DLL"},
+    {"Ambrel", ProductFolder::Pdm, "Ambrel.EXE"},
 };
 
 // What `init --product` installed, one line per file: the FNV-1a hash of its contents
