@@ -15,28 +15,16 @@
 #include "support/db/DbSessionOps.h"
 #include "support/db/ElementRecords.h"
 
+#include "tests/SuitePrefix.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 class DbServerStart : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        std::string templ = (fs::temp_directory_path() / "morvan-dbc-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        prefix_ = templ;
-        fs::create_directories(prefix_ / "dosdevices");
-        fs::create_directories(prefix_ / "drive_c" / "WINDOWS" / "SYSTEM32");
-        fs::create_directory_symlink("../drive_c", prefix_ / "dosdevices" / "c:");
-        setenv("MORVAN_PREFIX", prefix_.c_str(), 1);
-        platform::ResetPrefixForTesting();
-    }
-    static void TearDownTestSuite() {
-        std::error_code ignored;
-        fs::remove_all(prefix_, ignored);
-        unsetenv("MORVAN_PREFIX");
-        platform::ResetPrefixForTesting();
-    }
+    static void SetUpTestSuite() { converter_test::MakeSuitePrefix("morvan-dbc", prefix_); }
+    static void TearDownTestSuite() { converter_test::RemoveSuitePrefix(prefix_); }
     void TearDown() override { unsetenv("DBC_SERVER_SILENT"); }
 
     // Names C:\<folder> as the program folder, with the test server in it or not.

@@ -22,28 +22,16 @@
 #include "platform/Registry.h"
 #include "platform/tests/TestPrefix.h"
 
+#include "tests/SuitePrefix.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 class TmpName : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        std::string templ = (fs::temp_directory_path() / "morvan-tmpname-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        prefix_ = templ;
-        fs::create_directories(prefix_ / "dosdevices");
-        fs::create_directories(prefix_ / "drive_c" / "WINDOWS" / "SYSTEM32");
-        fs::create_directory_symlink("../drive_c", prefix_ / "dosdevices" / "c:");
-        setenv("MORVAN_PREFIX", prefix_.c_str(), 1);
-        platform::ResetPrefixForTesting();
-    }
-    static void TearDownTestSuite() {
-        std::error_code ignored;
-        fs::remove_all(prefix_, ignored);
-        unsetenv("MORVAN_PREFIX");
-        platform::ResetPrefixForTesting();
-    }
+    static void SetUpTestSuite() { converter_test::MakeSuitePrefix("morvan-tmpname", prefix_); }
+    static void TearDownTestSuite() { converter_test::RemoveSuitePrefix(prefix_); }
 
     // Points the temporary folder setting at `folder` (created when `create`).
     static void UseFolder(const std::string& folder, bool create = true) {
