@@ -12,6 +12,9 @@ namespace {
 
 constexpr std::size_t kShortNameBytes = 16;
 constexpr std::size_t kCountedMax = 255;
+// The room of command 105's name in the head block: its length byte at 394, the bytes up
+// to 511 (the layer word follows at 512).
+constexpr std::size_t kHeadNameMax = 117;
 constexpr std::size_t kImageNameRoom = 257;  // payload [4] to [260]
 
 DbMessage Request(const DbSession& session, std::int16_t command) {
@@ -258,7 +261,7 @@ void PdmDb_PutHeadValueAndName(DbSession& session, std::int32_t value, std::stri
     auto p = MessagePayload(message);
     (void)StoreI32(p, 0, value);
     (void)StoreI32(p, 4, 0);
-    StoreCountedString(p, 8, name, kCountedMax);
+    StoreCountedString(p, 8, name, kHeadNameMax);
     PdmDb_Exchange(session, message);
 }
 

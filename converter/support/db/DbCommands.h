@@ -7,7 +7,8 @@
 //
 // Texts are read up to their first NUL and cut on a character boundary to their field,
 // never beyond it: 16 bytes for the counted names of 62, 83 and 85; at most 255 bytes
-// (the length byte's range) for the counted texts of 91, 93, 103 and 105; 256 bytes and
+// (the length byte's range) for the counted texts of 91, 93 and 103; 117 bytes for the
+// name of 105 (its room in the head block); 256 bytes and
 // a NUL for the image name of 111.
 //
 // Bulk data (18, 121, 122, 973) travels in pieces of at most 256 bytes, every piece but
@@ -15,7 +16,8 @@
 // to piece. 0 bytes send nothing.
 //
 // Command 105 carries one value and one name: payload [0] i32 the value, [4] i32 0,
-// [8] the name as a counted string.
+// [8] the name as a counted string. The server keeps both in the head block: the value
+// at 390, the counted name at 394.
 #pragma once
 
 #include <array>

@@ -17,6 +17,7 @@
 #include <random>
 
 #include "ByteOrder.h"
+#include "RecordLayout.h"
 #include "pdbform/Element.h"
 #include "pdbform/FormIo.h"
 #include "pdbform/PdbFile.h"
@@ -27,12 +28,15 @@ namespace {
 
 constexpr std::int16_t kCmdOpen = -109;
 constexpr std::size_t kPieceSize = 256;
-constexpr std::size_t kRecordSize = 140;
 constexpr std::size_t kHeadSize = pdbform::kBlockSize;
 // The variable part of one element may not grow beyond this (a client streaming data
 // forever must not exhaust the server's memory).
 constexpr std::size_t kMaxElementData = 16u << 20;
 constexpr std::string_view kServerPipe = "\\PIPE\\DBMAN";
+// Where command 105 keeps its value and name in the head block.
+constexpr std::size_t kHeadValueAt = 390;
+constexpr std::size_t kHeadNameAt = 394;
+constexpr std::size_t kHeadNameEnd = 512;
 // Layer numbers the PDB form can hold.
 constexpr std::int16_t kMaxLayer = 255;
 
@@ -88,25 +92,6 @@ void PutCounted(std::span<std::uint8_t> b, std::size_t at, std::string_view text
     if (!FitsIn(b.size(), at, n + 1)) return;
     b[at] = static_cast<std::uint8_t>(n);
     std::memcpy(b.data() + at + 1, text.data(), n);
-}
-
-// Where a kind keeps the id of its second attribute (face or arrow) in the fixed part,
-// or 0 when it has none.
-std::size_t SecondAttributeOffset(int baseKind) {
-    switch (baseKind) {
-        case 5:
-        case 6:
-        case 15:
-        case 16:
-        case 10:
-            return 6;
-        case 11:
-            return 38;
-        case 12:
-            return 54;
-        default:
-            return 0;
-    }
 }
 
 struct SessionState {
@@ -180,6 +165,8 @@ struct Server::Impl {
                   std::span<std::uint8_t> block, std::vector<Message>& replies,
                   const Message& reply);
     bool PutRecord(OpenFile& f, SessionState& st, std::span<const std::uint8_t> p);
+    // Completes the session's open element (its text or image data is in).
+    void EndElementLocked(OpenFile& f, SessionState& st);
 };
 
 Server::Server(Logger log) : impl_(std::make_unique<Impl>()) { impl_->log = std::move(log); }
@@ -264,6 +251,7 @@ void Server::Impl::Close(Connection& c, std::uint32_t id, Session& s, std::span<
     {
         std::unique_lock lock(s.file->m);
         s.file->cv.wait(lock, [&] { return s.file->owner == 0 || s.file->owner == c.id; });
+        EndElementLocked(*s.file, *s.state);
         if (!SaveLocked(*s.file)) result = kResultWriteFault;
         if (s.file->owner == c.id) {
             s.file->owner = 0;
@@ -283,43 +271,25 @@ void Server::Impl::Close(Connection& c, std::uint32_t id, Session& s, std::span<
 }
 
 bool Server::Impl::PutRecord(OpenFile& f, SessionState& st, std::span<const std::uint8_t> p) {
-    const std::span<const std::uint8_t> rec = p.first(kRecordSize);
-    const std::int16_t kind = I16(rec, 0);
-    const int base = pdbform::BaseKind(kind);
-    if (kind == 0 || base > 99) return false;
-    // Kinds with three header fields carry layer, second word and pen; the others a
-    // fourth header field too. The inline values follow.
-    const bool threeHeader = base == 1 || base == 19 || base == 20;
-    pdbform::Element e = pdbform::MakeElement(kind, I16(rec, 2), I16(rec, 4), 0);
-    if (base == 13) {
-        // Group: the two names (16 and 120 bytes) go to the variable part.
-        e.rest.assign(rec.begin() + 4, rec.end());
-    } else {
-        // The inline values in record order; the pair of attribute fields at 34 (face
-        // or arrow, kinds 5, 6, 10, 11, 12, 16) is not a value and is skipped.
-        std::vector<std::uint8_t> values(rec.begin() + (threeHeader ? 8 : 10), rec.end());
-        std::size_t to = SecondAttributeOffset(base) == 6 ? 8 : 6;
-        if (SecondAttributeOffset(base) != 0 && base != 15) {
-            values.assign(rec.begin() + 10, rec.begin() + 34);
-            values.insert(values.end(), rec.begin() + 38, rec.end());
-        }
-        if (base == 19) {
-            // Symbol: fourth header word from the record's lone field, then x, y, angle.
-            PutI16(e.fixed, 6, I16(rec, 16));
-            values.assign(rec.begin() + 18, rec.end());
-            to = 8;
-        }
-        if (to < e.fixed.size()) {
-            std::copy_n(values.begin(), std::min(e.fixed.size() - to, values.size()),
-                        e.fixed.begin() + to);
-        }
-    }
-    const std::uint32_t position = f.model.Append(std::move(e));
+    auto element = ElementFromRecord(p.first<kRecordSize>());
+    if (!element) return false;
+    const std::uint32_t position = f.model.Append(std::move(*element));
     if (position == 0) return false;
     st.lastPosition = position;
     st.elementOpen = true;
     f.dirty = true;
     return true;
+}
+
+void Server::Impl::EndElementLocked(OpenFile& f, SessionState& st) {
+    if (!st.elementOpen) return;
+    st.elementOpen = false;
+    pdbform::Element* element = st.lastPosition ? f.model.FindMutable(st.lastPosition) : nullptr;
+    if (!element) return;
+    const std::string problem = CompleteElement(*element);
+    if (!problem.empty())
+        Log("Ambrel: element at position " + std::to_string(st.lastPosition) + ": " + problem);
+    f.dirty = true;
 }
 
 void Server::Impl::Dispatch(Connection& c, std::int16_t cmd, std::uint32_t id, Session& s,
@@ -368,20 +338,31 @@ void Server::Impl::Dispatch(Connection& c, std::int16_t cmd, std::uint32_t id, S
             break;
         }
         case 14:
-            st.elementOpen = false;
+            EndElementLocked(f, st);
             multi = true;
             break;
         case 18: {
             const std::uint16_t n = U16(p, 0);
+            const auto piece = p.subspan(2, std::min<std::size_t>(n, kPieceSize));
             if (n > kPieceSize) {
                 Fail(cmd, "piece longer than 256 bytes");
-            } else if (!element) {
-                Fail(cmd, "no element to append data to");
-            } else if (element->rest.size() + n > kMaxElementData) {
-                Fail(cmd, "element data too long");
+            } else if (element) {
+                if (element->rest.size() + n > kMaxElementData) {
+                    Fail(cmd, "element data too long");
+                } else {
+                    element->rest.insert(element->rest.end(), piece.begin(), piece.end());
+                    f.dirty = true;
+                }
+            } else if (const auto mark = StopMark(piece)) {
+                // A stop mark comes as data of its own, with no record before it.
+                const std::uint32_t position = m.Append(pdbform::MakeElement(*mark, 0, 0, 0));
+                if (position != 0) {
+                    st.lastPosition = position;
+                    st.elementOpen = true;
+                    f.dirty = true;
+                }
             } else {
-                element->rest.insert(element->rest.end(), p.begin() + 2, p.begin() + 2 + n);
-                f.dirty = true;
+                Fail(cmd, "no element to append data to");
             }
             break;
         }
@@ -397,13 +378,25 @@ void Server::Impl::Dispatch(Connection& c, std::int16_t cmd, std::uint32_t id, S
         }
         case 24:   // the head word at 512 is in the head block already
         case 54:   // layer registration notice: nothing to keep beyond the layer table
-        case 105:  // a query whose answer the client does not use
             break;
+        case 105: {
+            // The head's value at 390 and its counted name at 394, which ends before the
+            // layer word at 512.
+            if (!CountedText(p, 8, kHeadNameEnd - kHeadNameAt - 1, text)) {
+                Fail(cmd, "head name longer than its field");
+                break;
+            }
+            PutI32(m.head, kHeadValueAt, I32(p, 0));
+            std::fill(m.head.begin() + kHeadNameAt, m.head.begin() + kHeadNameEnd, 0);
+            PutCounted(m.head, kHeadNameAt, text);
+            f.dirty = true;
+            break;
+        }
         case 972:
             st.sheetFresh = true;
             break;
         case 27:
-            st.elementOpen = false;
+            EndElementLocked(f, st);
             if (!PutRecord(f, st, p))
                 Fail(cmd, "record refused (kind " + std::to_string(I16(p, 0)) + ")");
             break;
@@ -599,6 +592,7 @@ void Server::Impl::Dispatch(Connection& c, std::int16_t cmd, std::uint32_t id, S
             c.bracketFile = s.file;
             break;
         case 979:
+            EndElementLocked(f, st);
             if (f.owner == c.id) {
                 (void)SaveLocked(f);
                 f.owner = 0;

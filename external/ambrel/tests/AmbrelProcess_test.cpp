@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 
 #include "ByteOrder.h"
 #include "TestPrefix.h"
@@ -89,7 +90,8 @@ class AmbrelProcess : public ::testing::Test {
         PdmDb_BeginUpdate(s);
     }
     static void PutLine(std::int16_t layer, std::int16_t pen, std::int16_t lineType) {
-        PdmDb_PutElementRec2(0, {layer, 0, pen, lineType}, {1, 2, 3, 4, 0, 0, 0});
+        // Three line-type values, then the two points.
+        PdmDb_PutElementRec2(0, {layer, 0, pen, lineType}, {0.5, 0.25, 0, 1, 2, 3, 4});
         PdmDb_EndElement();
     }
 
@@ -178,32 +180,181 @@ TEST_F(AmbrelProcess, ClientKilledInsideUpdateWhileAnotherFileIsServed) {
 }
 
 TEST_F(AmbrelProcess, ServerKilledDuringRecordsLeavesLastBracket) {
-    // Replace the running server by one whose process id the test knows.
-    (void)Wait(Spawn({server_, "--stop"}));
-    ASSERT_TRUE(PipeGone());
-    const pid_t server = Spawn({server_});
-    for (int i = 0; i < 200 && platform::WaitNamedPipeA("\\PIPE\\DBMAN", 0) != 0; ++i)
-        platform::Sleep(25);
+    // A run of 10,000 records in brackets of 10, each record numbered by its first
+    // coordinate; the server is killed at a random point of the run, three times over.
+    std::mt19937 rng(std::random_device{}());
+    for (int round = 0; round < 3; ++round) {
+        // Replace the running server by one whose process id the test knows.
+        (void)Wait(Spawn({server_, "--stop"}));
+        ASSERT_TRUE(PipeGone());
+        const pid_t server = Spawn({server_});
+        for (int i = 0; i < 200 && platform::WaitNamedPipeA("\\PIPE\\DBMAN", 0) != 0; ++i)
+            platform::Sleep(25);
 
-    const pid_t writer = fork();
-    if (writer == 0) {
-        DbSession& s = PdmDb_CreateSession();
-        if (PdmDb_Open(s, "C:\\KILLED.PDB") != 0) _exit(1);
-        for (;;) {
-            PdmDb_BeginUpdate(s);
-            for (int i = 0; i < 10; ++i) PutLine(1, 1, 1);
-            PdmDb_EndUpdate(s);
+        const std::string path = "C:\\KILLED" + std::to_string(round) + ".PDB";
+        const pid_t writer = fork();
+        if (writer == 0) {
+            DbSession& s = PdmDb_CreateSession();
+            if (PdmDb_Open(s, path) != 0) _exit(1);
+            for (int n = 0; n < 10000;) {
+                PdmDb_BeginUpdate(s);
+                for (int i = 0; i < 10; ++i, ++n) {
+                    PdmDb_PutElementRec2(0, {1, 0, 1, 1}, {0, 0, 0, double(n), 0, 1, 1});
+                    PdmDb_EndElement();
+                }
+                PdmDb_EndUpdate(s);
+            }
+            _exit(PdmDb_CloseDrawing());
+        }
+        platform::Sleep(static_cast<std::uint32_t>(50 + rng() % 1500));
+        kill(server, SIGKILL);
+        Wait(server);
+        kill(writer, SIGKILL);
+        Wait(writer);
+
+        auto file = Load(path);
+        EXPECT_EQ(file.Elements().size() % 10, 0u) << "round " << round;
+        double expected = 0;
+        for (const auto& [position, element] : file.Elements()) {
+            double x1 = -1;
+            ASSERT_TRUE(LoadF64(element.fixed, 6, x1));
+            ASSERT_EQ(x1, expected) << "round " << round << ", position " << position;
+            ++expected;
         }
     }
-    platform::Sleep(400);
-    kill(server, SIGKILL);
-    Wait(server);
-    kill(writer, SIGKILL);
-    Wait(writer);
+}
 
-    auto file = Load("C:\\KILLED.PDB");
-    EXPECT_GT(file.Elements().size(), 0u);
-    EXPECT_EQ(file.Elements().size() % 10, 0u);
+// Every record kind through the real client and server, read back from the file: the
+// element's own fields sit where a drawing element of that kind keeps them, and its
+// attribute ids lead to what the follow-ups registered.
+TEST_F(AmbrelProcess, RecordsAreStoredAsDrawingElements) {
+    OpenForUpdate("C:\\KINDS.PDB");
+    auto put = [](auto&& send) {
+        send();
+        PdmDb_EndElement();
+        return PdmDb_Session() ? SessionLastRecord(PdmDb_Session()->block) : 0;
+    };
+    const auto point = put([] { PdmDb_PutElementRec1(0, {4, 9, 7}, {10, 20}); });
+    const auto line = put([] { PdmDb_PutElementRec2(0, {4, 0, 7, 2}, {1, 2, 3, 11, 12, 13, 14}); });
+    const auto hidden = put([] { PdmDb_PutElementRec2(-1, {4, 0, 7, 2}, {0, 0, 0, 5, 6, 7, 8}); });
+    const auto circle = put([] {
+        PdmDb_PutElementRec5(0, {4, 0, 7, 1}, {0, 0, 0}, {12, 3}, {30, 31, 2});
+    });
+    const auto text = put([] {
+        PdmDb_PutElementRec7(0, {4, 0, 6, 2}, {3.5, 1, 2, 3, 4, 0.5});
+        PdmDb_PutElemText("ABC");
+    });
+    const auto mark = put([] { PdmDb_PutElementRec9(0, {4, 0, 5, 8}, {2.5, 40, 41}); });
+    const auto dimension = put([] {
+        PdmDb_PutElementRec11(0, {4, 0, 7, 1}, {0, 0, 0}, {2, 3}, {1.3, 50, 51, 52, 53});
+    });
+    const auto symbol = put([] { PdmDb_PutElementRec19(0, {4, 0, 3}, 6.0, 77, {60, 61, 90}); });
+    std::array<std::uint8_t, 319> image{};
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i);
+    const auto picture = put([&] {
+        PdmDb_PutElementRec20(0, {4, 0, 0});
+        PdmDb_PutElemData(image);
+    });
+    const auto group = put([] {
+        PdmDb_PutElementRec13(0, 4, "", "");
+        const std::uint8_t members[] = {1, 0, 0, 0, 2, 0, 0, 0};
+        PdmDb_PutElemData(members);
+    });
+    const auto stop = put([] { PdmDb_PutGroupBegin(0); });
+    ASSERT_EQ(PdmDb_CloseDrawing(), 0);
+
+    auto file = Load("C:\\KINDS.PDB");
+    ASSERT_EQ(file.Elements().size(), 11u);
+    auto element = [&](std::int32_t position) -> const pdbform::Element& {
+        const auto* e = file.Find(static_cast<std::uint32_t>(position));
+        EXPECT_NE(e, nullptr) << position;
+        static const pdbform::Element none;
+        return e ? *e : none;
+    };
+    auto real = [](const pdbform::Element& e, std::size_t at) {
+        double v = -1;
+        EXPECT_TRUE(LoadF64(e.fixed, at, v)) << at;
+        return v;
+    };
+    auto word = [](const pdbform::Element& e, std::size_t at) {
+        std::int16_t v = -1;
+        EXPECT_TRUE(LoadI16(e.fixed, at, v)) << at;
+        return v;
+    };
+
+    const auto& p = element(point);
+    EXPECT_EQ(p.Layer(), 4);
+    EXPECT_EQ(p.SecondWord(), 9);
+    EXPECT_EQ(real(p, 6), 10);
+    EXPECT_EQ(real(p, 14), 20);
+    ASSERT_NE(file.pointAttributes.Get(p.AttributeId()), nullptr);
+    EXPECT_EQ(file.pointAttributes.Get(p.AttributeId())->pen, 7);
+
+    const auto& l = element(line);
+    EXPECT_EQ((std::array{real(l, 6), real(l, 14), real(l, 22), real(l, 30)}),
+              (std::array{11.0, 12.0, 13.0, 14.0}));
+    const auto* lineType = file.lineAttributes.Get(l.AttributeId());
+    ASSERT_NE(lineType, nullptr);
+    EXPECT_EQ(lineType->pen, 7);
+    EXPECT_EQ(lineType->lineType, 2);
+    EXPECT_EQ(lineType->floats[0], 1.0f);
+    EXPECT_EQ(lineType->floats[2], 3.0f);
+
+    // A hidden boundary copy gets no follow-up, so no attribute.
+    EXPECT_EQ(element(hidden).kind, -2);
+    EXPECT_EQ(element(hidden).AttributeId(), 0);
+    EXPECT_EQ(real(element(hidden), 6), 5);
+
+    const auto& c = element(circle);
+    EXPECT_EQ((std::array{real(c, 8), real(c, 16), real(c, 24)}), (std::array{30.0, 31.0, 2.0}));
+    ASSERT_NE(file.faceAttributes.Get(word(c, 6)), nullptr);
+    EXPECT_EQ(file.faceAttributes.Get(word(c, 6))->paintNumber, 12);
+    EXPECT_EQ(file.faceAttributes.Get(word(c, 6))->ppat, 3);
+
+    const auto& t = element(text);
+    EXPECT_EQ(real(t, 6), 1);
+    EXPECT_EQ(real(t, 38), 0.5);
+    EXPECT_EQ(word(t, 46), 3);
+    EXPECT_EQ(std::string(t.rest.begin(), t.rest.end()), "ABC");
+    const auto* font = file.symbolAttributes.Get(t.AttributeId());
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->pen, 6);
+    EXPECT_EQ(font->fontId, 2);
+    EXPECT_EQ(font->height, 3.5);
+
+    const auto& k = element(mark);
+    EXPECT_EQ(real(k, 6), 40);
+    EXPECT_EQ(real(k, 14), 41);
+    ASSERT_NE(file.markAttributes.Get(k.AttributeId()), nullptr);
+    EXPECT_EQ(file.markAttributes.Get(k.AttributeId())->markNumber, 8);
+    EXPECT_EQ(file.markAttributes.Get(k.AttributeId())->size, 2.5);
+
+    const auto& d = element(dimension);
+    EXPECT_EQ(real(d, 6), 50);
+    EXPECT_EQ(real(d, 30), 53);
+    const auto* arrow = file.arrowAttributes.Get(word(d, 38));
+    ASSERT_NE(arrow, nullptr);
+    EXPECT_EQ(arrow->arrowType, 2);
+    EXPECT_EQ(arrow->arrowEnds, 3);
+    EXPECT_EQ(arrow->size, 1.3);
+
+    const auto& y = element(symbol);
+    EXPECT_EQ(word(y, 6), 77);
+    EXPECT_EQ((std::array{real(y, 8), real(y, 16), real(y, 24)}), (std::array{60.0, 61.0, 90.0}));
+    ASSERT_NE(file.symbolAttributes.Get(y.AttributeId()), nullptr);
+    EXPECT_EQ(file.symbolAttributes.Get(y.AttributeId())->height, 6.0);
+
+    const auto& i = element(picture);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), i.fixed.begin() + 6));
+    EXPECT_TRUE(i.rest.empty());
+
+    const auto& g = element(group);
+    EXPECT_EQ(g.Layer(), 4);
+    ASSERT_EQ(g.rest.size(), 16u + 120u + 8u);
+    EXPECT_EQ(g.rest[136], 1);
+    EXPECT_EQ(g.rest[140], 2);
+
+    EXPECT_EQ(element(stop).kind, 21);
 }
 
 }  // namespace

@@ -108,6 +108,24 @@ TEST_F(AmbrelServerTest, OpenCreatesFileAndRefusalsCarryResults) {
     EXPECT_EQ(LoadC("NEW.PDB").head[1], 0x01);
     EXPECT_EQ(LoadC("NEW.PDB").head[2], 0x11);
 
+    // Command 105 keeps its value at 390 and its name at 394; a name that would reach the
+    // layer word at 512 is refused.
+    for (const std::size_t length : {4u, 118u}) {
+        Message head = Request(105, block);
+        auto hp = Payload(head);
+        (void)StoreI32(hp, 0, 0x1234567);
+        hp[8] = static_cast<std::uint8_t>(length);
+        std::fill_n(hp.begin() + 9, length, 'N');
+        Send(c, head);
+    }
+    const auto headNow = LoadC("NEW.PDB").head;
+    std::int32_t value = 0;
+    EXPECT_TRUE(LoadI32(headNow, 390, value));
+    EXPECT_EQ(value, 0x1234567);
+    EXPECT_EQ(headNow[394], 4);
+    EXPECT_EQ(headNow[398], 'N');
+    EXPECT_EQ(headNow[399], 0);
+
     // A forged session and a short message are refused with their result fields.
     auto forged = block;
     forged[96] ^= 1;
