@@ -20,6 +20,7 @@
 #include "platform/NamedPipe.h"
 #include "platform/Prefix.h"
 #include "platform/SystemServices.h"
+#include "support/db/DbCommands.h"
 #include "support/db/DbHeadTemplate.h"
 #include "support/db/DbSessionOps.h"
 #include "support/db/ElementRecords.h"
@@ -222,6 +223,84 @@ TEST_F(AmbrelProcess, ServerKilledDuringRecordsLeavesLastBracket) {
             ++expected;
         }
     }
+}
+
+// The commands of the file's head, layers, texts, image and sheet information, sent by
+// the client's command functions over one held connection, reach the file; element data
+// of 300 bytes arrives whole (256 + 44), a removed position is gone.
+TEST_F(AmbrelProcess, EveryCommandThroughTheClientReachesTheFile) {
+    OpenForUpdate("C:\\CMDS.PDB");
+    DbSession& s = *PdmDb_Session();
+    DbLayerDef layer;
+    layer.name = "LAYER-TWO";
+    layer.first = 3;
+    layer.second = 4;
+    layer.values[8] = 2.5;
+    PdmDb_WriteLayer(s, 2, layer);
+    DbLayerDef back;
+    EXPECT_EQ(PdmDb_ReadLayer(s, 2, back), 0);
+    EXPECT_EQ(back.name, "LAYER-TWO");
+    EXPECT_EQ(back.values[8], 2.5);
+    EXPECT_EQ(PdmDb_ReadLayer(s, 9, back), 1);  // not defined
+
+    PdmDb_PutSystemName(s, "SYSTEM", 5);
+    PdmDb_PutPaperName(s, "A1", 6);
+    PdmDb_PutFrameValues(s, {1, 2, 3, 4, 5, 6, 7, 8});
+    PdmDb_PutSizeValues(s, {8, 7, 6, 5, 4, 3, 2, 1});
+    PdmDb_PutMessage(s, "MESSAGE");
+    PdmDb_PutGroupName(s, 3, "GROUP3");
+    PdmDb_PutSelectionName(s, "SELECTION");
+    PdmDb_PutHeadValueAndName(s, 77, "HEADNAME");
+    PdmDb_PutImageName(s, "BACK.BMP", 10, 11);
+    PdmDb_PutImageBytes(s, 1, 2, 3, 4);
+    PdmDb_PutImageCount(s, 2);
+    std::vector<std::uint8_t> headBytes(300);
+    for (std::size_t i = 0; i < headBytes.size(); ++i) headBytes[i] = static_cast<std::uint8_t>(i);
+    PdmDb_WriteHead(s, 1200, headBytes);
+    std::vector<std::uint8_t> headBack(300);
+    PdmDb_ReadHead(s, 1200, headBack);
+    EXPECT_EQ(headBack, headBytes);
+    std::array<std::uint8_t, 2048> sheet{};
+    sheet[536] = 9;
+    PdmDb_PutBlock2K(sheet, 2);
+
+    PdmDb_PutElementRec6(0, {1, 0, 1, 1}, {0, 0, 0}, {0, 0});
+    std::vector<std::uint8_t> points(300);
+    for (std::size_t i = 0; i < points.size(); ++i) points[i] = static_cast<std::uint8_t>(i * 7);
+    PdmDb_PutElemData(points);
+    PdmDb_EndElement();
+    const std::int32_t polyline = SessionLastRecord(s.block);
+    PutLine(1, 1, 1);
+    PdmDb_DeleteElement(SessionLastRecord(s.block));
+    PdmDb_QueryMulti();
+    ASSERT_EQ(PdmDb_CloseDrawing(), 0);
+
+    auto file = Load("C:\\CMDS.PDB");
+    ASSERT_EQ(file.layers.size(), 2u);
+    EXPECT_EQ(file.layers[1].number, 2);
+    EXPECT_EQ(file.layers[1].a, 3);
+    ASSERT_TRUE(file.headTexts);
+    const auto& h = *file.headTexts;
+    EXPECT_EQ(h.systemName, "SYSTEM");
+    EXPECT_EQ(h.paperNumber, 6);
+    EXPECT_EQ(h.frame[7], 8);
+    EXPECT_EQ(h.size[0], 8);
+    EXPECT_EQ(h.message, "MESSAGE");
+    EXPECT_EQ(h.groupNames[3], "GROUP3");
+    EXPECT_EQ(h.selectionName, "SELECTION");
+    EXPECT_EQ(file.head[390], 77);
+    EXPECT_EQ(file.head[394], 8);
+    EXPECT_TRUE(std::equal(headBytes.begin(), headBytes.end(), file.head.begin() + 1200));
+    ASSERT_TRUE(file.background);
+    EXPECT_EQ(file.background->name, "BACK.BMP");
+    EXPECT_EQ(file.background->b, 11);
+    EXPECT_EQ(file.background->cdef[3], 4);
+    EXPECT_EQ(file.background->imageCount, 2);
+    EXPECT_EQ(file.sheetInfo.DeviceId(1), 9);
+    EXPECT_FALSE(file.sheetInfo.DeviceId(0));
+    ASSERT_EQ(file.Elements().size(), 1u);
+    ASSERT_NE(file.Find(static_cast<std::uint32_t>(polyline)), nullptr);
+    EXPECT_EQ(file.Find(static_cast<std::uint32_t>(polyline))->rest, points);
 }
 
 // Every record kind through the real client and server, read back from the file: the
