@@ -79,6 +79,11 @@ std::int32_t Close(std::int32_t handle) {
     return fn(handle);
 }
 
+bool IsLoaded() {
+    std::lock_guard lock(g_loadMutex);
+    return g_module != nullptr;
+}
+
 std::int32_t IsHandle(std::int32_t handle) {
     auto fn = Export<IsHandleFn>("EmuPipe_IsHandle");
     if (!fn) return 0;

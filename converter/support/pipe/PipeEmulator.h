@@ -44,6 +44,9 @@ using WaitFn = std::int32_t (*)(const char* name);
                                 std::uint32_t& read);
 // EmuPipe_Close: non-zero on success.
 std::int32_t Close(std::int32_t handle);
+// True once the library has been loaded in this process (no handle can be the
+// library's before that).
+[[nodiscard]] bool IsLoaded();
 // EmuPipe_IsHandle: non-zero for a handle of the library.
 [[nodiscard]] std::int32_t IsHandle(std::int32_t handle);
 // EmuPipe_Wait: non-zero when the pipe is available.

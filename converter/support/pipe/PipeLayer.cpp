@@ -35,8 +35,10 @@ bool UsesEmulatorForName(std::string_view name) { return IsLocalName(name) && !O
 
 // Whether an operation on `handle` goes to the emulator: never on NT (the emulator is
 // not even loaded there), otherwise when the emulator claims the handle.
+// Asking for the family reads the registry; a process that never loaded the library
+// cannot hold one of its handles, so the question is only asked once it is loaded.
 bool UsesEmulatorForHandle(std::int32_t handle) {
-    return !Os_IsNT() && pipe_emulator::IsHandle(handle) != 0;
+    return pipe_emulator::IsLoaded() && !Os_IsNT() && pipe_emulator::IsHandle(handle) != 0;
 }
 
 }  // namespace
