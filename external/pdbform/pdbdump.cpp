@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ByteOrder.h"
+#include "pdbform/ElementLayout.h"
 #include "pdbform/FormIo.h"
 #include "pdbform/Positions.h"
 #include "platform/Cp932.h"
@@ -64,44 +65,6 @@ std::string Hex(std::span<const std::uint8_t> b, std::size_t max = 64) {
     return Quote(out);
 }
 
-// The fields after the three header words of the kinds whose layout is plain:
-// 'd' an f64, 'w' an i16, 'b' a u8.
-const char* FieldLayout(int baseKind) {
-    switch (baseKind) {
-        case 1:
-        case 9:
-            return "dd";
-        case 2:
-            return "dddd";
-        case 3:
-            return "dddddd";
-        case 4:
-            return "ddd";
-        case 5:
-            return "wddd";
-        case 6:
-        case 10:
-        case 16:
-            return "w";
-        case 7:
-            return "dddddw";
-        case 8:
-            return "dddw";
-        case 11:
-            return "ddddw";
-        case 12:
-            return "ddddddw";
-        case 18:
-            return "ddddddddddddd";
-        case 19:
-            return "wddd";
-        case 26:
-            return "dddddddb";
-        default:
-            return "";
-    }
-}
-
 std::vector<Field> ElementFields(std::uint32_t pos, const Element& e) {
     std::vector<Field> f{{"position", Num(static_cast<long long>(pos))},
                          {"number", Num(static_cast<long long>(ElementNumber(pos)))},
@@ -112,25 +75,33 @@ std::vector<Field> ElementFields(std::uint32_t pos, const Element& e) {
     const int base = BaseKind(e.kind);
     std::string values = "[";
     std::size_t at = 6;
-    for (const char* p = FieldLayout(base); *p && at <= e.fixed.size(); ++p) {
-        std::int16_t w = 0;
-        double d = 0;
-        if (*p == 'd' && LoadF64(e.fixed, at, d)) {
-            values += (values.size() > 1 ? "," : "") + Num(d);
-            at += 8;
-        } else if (*p == 'w' && LoadI16(e.fixed, at, w)) {
-            values += (values.size() > 1 ? "," : "") + Num(static_cast<long long>(w));
-            at += 2;
-        } else if (*p == 'b' && at < e.fixed.size()) {
-            values += (values.size() > 1 ? "," : "") + Num(static_cast<long long>(e.fixed[at]));
-            at += 1;
+    auto add = [&](const std::string& v) { values += (values.size() > 1 ? "," : "") + v; };
+    // The plain numeric fields in order, up to the first that is not one (an i32 or
+    // a run of bytes): those are left to the fixedRest bytes.
+    for (const FieldSpec& field : FixedFields(base)) {
+        if (field.offset != at || !FitsIn(e.fixed.size(), at, FieldSize(field))) break;
+        if (field.type == FieldType::kPoint || field.type == FieldType::kF64) {
+            const std::size_t n = field.type == FieldType::kPoint ? 2 : field.count;
+            for (std::size_t i = 0; i < n; ++i) {
+                double d = 0;
+                (void)LoadF64(e.fixed, at + 8 * i, d);
+                add(Num(d));
+            }
+        } else if (field.type == FieldType::kU8) {
+            add(Num(static_cast<long long>(e.fixed[at])));
+        } else if (field.type == FieldType::kI16 || field.type == FieldType::kTextLength ||
+                   field.type == FieldType::kFaceId || field.type == FieldType::kArrowId) {
+            std::int16_t w = 0;
+            (void)LoadI16(e.fixed, at, w);
+            add(Num(static_cast<long long>(w)));
         } else {
             break;
         }
+        at += FieldSize(field);
     }
     f.push_back({"values", values + "]"});
     if (at < e.fixed.size()) f.push_back({"fixedRest", Hex(std::span(e.fixed).subspan(at))});
-    if (base == 7 || base == 8) {
+    if (VariableLayoutOf(base) == VariableLayout::kText) {
         f.push_back({"text", Text(std::string(e.rest.begin(), e.rest.end()))});
     } else if (!e.rest.empty()) {
         f.push_back({"restBytes", Num(static_cast<long long>(e.rest.size()))});

@@ -179,6 +179,10 @@ const ProductFile kProductFiles[] = {
     {"stand-in-HALTAPP", ProductFolder::Tools, "HALTAPP.EXE"},
     {"stand-in-PAUSER", ProductFolder::Application, "PAUSER\\PAUSER.EXE"},
     {"Fennoc.DLL", ProductFolder::Pdm, "Fennoc.DLL"},
+    {"Gristo.DLL", ProductFolder::Pdm, "Gristo.DLL"},
+    {"Lutwin.DLL", ProductFolder::Pdm, "Lutwin.DLL"},
+    {"Pelmar.DLL", ProductFolder::Pdm, "Pelmar.DLL"},
+    {"Quillon.DLL", ProductFolder::Pdm, "Quillon.DLL"},
     {"Tessop.DLL", ProductFolder::Pdm, "Tessop.DLL"},
     {"Ambrel", ProductFolder::Pdm, "Ambrel.EXE"},
 };

@@ -20,10 +20,12 @@ constexpr auto kTable = MakeTable();
 
 }  // namespace
 
-std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
-    std::uint32_t c = 0xFFFFFFFFu;
+std::uint32_t Crc32Update(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
+    std::uint32_t c = crc ^ 0xFFFFFFFFu;
     for (std::uint8_t b : bytes) c = kTable[(c ^ b) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
+
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes) { return Crc32Update(0, bytes); }
 
 }  // namespace pdbform

@@ -10,4 +10,9 @@ namespace pdbform {
 
 [[nodiscard]] std::uint32_t Crc32(std::span<const std::uint8_t> bytes);
 
+// Continues `crc` (the CRC of the bytes before) over `bytes`, so that data read in
+// pieces gets the CRC of the whole: Crc32Update(Crc32(a), b) == Crc32(a + b), and
+// Crc32Update(0, b) == Crc32(b).
+[[nodiscard]] std::uint32_t Crc32Update(std::uint32_t crc, std::span<const std::uint8_t> bytes);
+
 }  // namespace pdbform
