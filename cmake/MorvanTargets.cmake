@@ -48,3 +48,22 @@ function(morvan_windows_library target windows_name)
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   target_link_options(${target} PRIVATE "-Wl,-soname,${windows_name}.DLL")
 endfunction()
+
+# A closed library of the product (Fennoc, Gristo, Lutwin, Pelmar, Quillon): NAME.DLL
+# built from SOURCES, its contract header folder include/ public, the platform layer and
+# LIBS linked in statically and kept private (--exclude-libs), as a DLL keeps its own
+# runtime, so a program that links it sees only its exports. HIDDEN keeps every symbol
+# the sources do not mark for export out of the library's table.
+function(morvan_product_library target windows_name)
+  cmake_parse_arguments(ARG "HIDDEN" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} SHARED ${ARG_SOURCES})
+  morvan_windows_library(${target} ${windows_name})
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} platform)
+  target_link_options(${target} PRIVATE "-Wl,--exclude-libs,ALL")
+  if(ARG_HIDDEN)
+    set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
+      VISIBILITY_INLINES_HIDDEN ON)
+  endif()
+  morvan_system_target(${target})
+endfunction()
