@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProgram.h"
 #include "MonitorProcess.h"
 #include "TestPrefix.h"
 #include "pdbform/FormIo.h"
@@ -32,19 +33,7 @@ namespace open_test {
 
 namespace fs = std::filesystem;
 
-inline int RunProgram(const std::vector<std::string>& args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using platform::test::RunProgram;
 
 inline std::string Host(const std::string& windowsPath) {
     std::string host;

@@ -15,6 +15,7 @@
 #include <random>
 
 #include "ByteOrder.h"
+#include "ChildProgram.h"
 #include "TestPrefix.h"
 #include "pdbform/FormIo.h"
 #include "platform/NamedPipe.h"
@@ -29,22 +30,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-int Wait(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+pid_t Spawn(const std::vector<std::string>& args) { return platform::test::SpawnProgram(args); }
+int Wait(pid_t pid) { return platform::test::WaitProgram(pid); }
 bool PipeGone() {
     for (int i = 0; i < 200; ++i) {
         if (platform::WaitNamedPipeA("\\PIPE\\DBMAN", 0) == platform::kErrorFileNotFound)

@@ -19,23 +19,12 @@
 #include "DxfText.h"
 #include "JsonValues.h"
 #include "platform/Cp932.h"
+#include "ToolFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using quillon_tool::Json;
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const fs::path& p, std::string_view data) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-}
 
 const fs::path kSamples = fs::path(MORVAN_SAMPLE_DRAWINGS) / "dxf";
 

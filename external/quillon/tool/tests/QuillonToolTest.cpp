@@ -19,6 +19,7 @@
 #include "pdbform/PdbFile.h"
 #include "pdbform/Positions.h"
 #include "platform/Cp932.h"
+#include "ToolFiles.h"
 
 namespace {
 
@@ -29,18 +30,6 @@ std::string Sj(std::string_view utf8) {
     std::string out;
     EXPECT_TRUE(platform::Utf8ToCp932(utf8, out)) << utf8;
     return out;
-}
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const fs::path& p, std::string_view data) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
 class QuillonTool : public ::testing::Test {

@@ -16,21 +16,11 @@
 #include <sstream>
 #include <string>
 
+#include "ToolFiles.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const fs::path& p, std::string_view data) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-}
 
 struct Rgb {
     int r = 0, g = 0, b = 0;
