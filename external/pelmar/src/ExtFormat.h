@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pdbform/ExtensionEntries.h"
 #include "pelmar/Pelmar.h"
 
 namespace pelmar {
@@ -34,30 +35,8 @@ inline constexpr std::uint32_t kRevision = 1;
 inline constexpr std::uint64_t kMaxExtFileSize = PELMAR_MAX_EXTFILE_SIZE;
 inline constexpr char kMagic[8] = {'M', 'V', 'N', 'P', 'D', 'B', 'X', '\0'};
 
-enum Tag : std::uint16_t {
-    kTagHead = 1,
-    kTagLayer = 2,
-    kTagPen = 3,
-    kTagFont = 4,
-    kTagPaintPen = 5,
-    kTagSymbol = 6,
-    kTagLinePattern = 7,
-    kTagHolePiece = 8,
-    kTagHoleEnd = 9,
-};
-
-// Content sizes of the fixed-size entries.
-inline constexpr std::size_t kHeadSize = 4;
-inline constexpr std::size_t kLayerSize = 2 + 16 + 4 + 8;
-inline constexpr std::size_t kPenSize = 2 + 4 + 8 + 4 + 4;
-inline constexpr std::size_t kFontSize = 2 + 32;
-inline constexpr std::size_t kSymbolSize = 4 + 8 + 4 + 8 + 8;
-inline constexpr std::size_t kHoleEndSize = 4 + 2 + 2;
-inline constexpr std::size_t kHolePieceHeadSize = 4 + 2 + 2;  // before the piece record
-inline constexpr std::size_t kLayerNameField = 16;
-inline constexpr std::size_t kFaceNameField = 32;
-inline constexpr std::size_t kMinPatternFloats = 8;
-static_assert(kLayerSize == 30 && kPenSize == 22 && kFontSize == 34 && kSymbolSize == 32);
+// Tags and entry sizes are the form's (pdbform/ExtensionEntries.h).
+using namespace pdbform::ext;
 
 // Size of a hole piece record of `type` (the i16 type and its doubles); 0 for a type
 // that is not a segment, arc or circle.

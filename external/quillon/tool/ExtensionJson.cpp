@@ -3,11 +3,13 @@
 #include <algorithm>
 
 #include "ByteOrder.h"
+#include "pdbform/ExtensionEntries.h"
 
 namespace quillon_tool {
 namespace {
 
 using pdbform::ExtensionEntry;
+using namespace pdbform::ext;
 
 // Entries written by the PDB writer: a few KiB at most; a source cannot ask for more.
 constexpr std::size_t kMaxEntry = 1u << 20;
@@ -88,35 +90,35 @@ Json Decode(const ExtensionEntry& e) {
     Json o = Json::object();
     o["tag"] = e.tag;
     switch (e.tag) {
-        case 1:
+        case kTagHead:
             o["sourceKind"] = in.I32();
             break;
-        case 2:
+        case kTagLayer:
             o["layer"] = in.I16();
-            PutText(o, "name", in.Name(16));
+            PutText(o, "name", in.Name(kLayerNameField));
             o["rgb"] = Rgb(in);
             o["width"] = DoubleJson(in.F64());
             break;
-        case 3:
-        case 5:
-            o[e.tag == 3 ? "pen" : "paintNumber"] = in.I16();
+        case kTagPen:
+        case kTagPaintPen:
+            o[e.tag == kTagPen ? "pen" : "paintNumber"] = in.I16();
             o["rgb"] = Rgb(in);
             o["width"] = DoubleJson(in.F64());
             o["colourCode"] = in.I32();
             o["widthCode"] = in.I32();
             break;
-        case 4:
+        case kTagFont:
             o["font"] = in.I16();
-            PutText(o, "face", in.Name(32));
+            PutText(o, "face", in.Name(kFaceNameField));
             break;
-        case 6:
+        case kTagSymbol:
             o["element"] = in.U32();
             o["ratio"] = DoubleJson(in.F64());
             o["flag"] = in.I32();
             o["d7"] = DoubleJson(in.F64());
             o["d9"] = DoubleJson(in.F64());
             break;
-        case 7: {
+        case kTagLinePattern: {
             o["element"] = in.U32();
             o["segments"] = in.U8();
             const std::size_t m = in.U8();
@@ -125,7 +127,7 @@ Json Decode(const ExtensionEntry& e) {
             o["values"] = std::move(values);
             break;
         }
-        case 8: {
+        case kTagHolePiece: {
             o["element"] = in.U32();
             o["hole"] = in.U16();
             o["piece"] = in.U16();
@@ -169,29 +171,29 @@ bool ReadFloats(ObjectReader& r, std::size_t max, std::vector<float>& out) {
 bool Encode(ObjectReader& r, std::uint16_t tag, std::vector<std::uint8_t>& bytes) {
     Out out(bytes);
     switch (tag) {
-        case 1: {
+        case kTagHead: {
             std::int32_t kind = 0;
             if (!r.Int("sourceKind", kind)) return false;
             out.I32(kind);
             return true;
         }
-        case 2: {
+        case kTagLayer: {
             std::int16_t layer = 0;
             std::string name;
             double width = 0;
             if (!r.Int("layer", layer) || !r.Text("name", 16, name)) return false;
             out.I16(layer);
-            out.Name(name, 16);
+            out.Name(name, kLayerNameField);
             if (!ReadRgb(r, out) || !r.Double("width", width)) return false;
             out.F64(width);
             return true;
         }
-        case 3:
-        case 5: {
+        case kTagPen:
+        case kTagPaintPen: {
             std::int16_t number = 0;
             double width = 0;
             std::int32_t colourCode = 0, widthCode = 0;
-            if (!r.Int(tag == 3 ? "pen" : "paintNumber", number)) return false;
+            if (!r.Int(tag == kTagPen ? "pen" : "paintNumber", number)) return false;
             out.I16(number);
             if (!ReadRgb(r, out) || !r.Double("width", width) || !r.Int("colourCode", colourCode) ||
                 !r.Int("widthCode", widthCode)) {
@@ -202,15 +204,15 @@ bool Encode(ObjectReader& r, std::uint16_t tag, std::vector<std::uint8_t>& bytes
             out.I32(widthCode);
             return true;
         }
-        case 4: {
+        case kTagFont: {
             std::int16_t font = 0;
             std::string face;
             if (!r.Int("font", font) || !r.Text("face", 32, face)) return false;
             out.I16(font);
-            out.Name(face, 32);
+            out.Name(face, kFaceNameField);
             return true;
         }
-        case 6: {
+        case kTagSymbol: {
             std::uint32_t element = 0;
             double ratio = 0, d7 = 0, d9 = 0;
             std::int32_t flag = 0;
@@ -225,7 +227,7 @@ bool Encode(ObjectReader& r, std::uint16_t tag, std::vector<std::uint8_t>& bytes
             out.F64(d9);
             return true;
         }
-        case 7: {
+        case kTagLinePattern: {
             std::uint32_t element = 0;
             std::uint8_t segments = 0;
             std::vector<float> values;
@@ -239,7 +241,7 @@ bool Encode(ObjectReader& r, std::uint16_t tag, std::vector<std::uint8_t>& bytes
             for (float v : values) out.F32(v);
             return true;
         }
-        case 8: {
+        case kTagHolePiece: {
             std::uint32_t element = 0;
             std::uint16_t hole = 0, piece = 0;
             std::int16_t type = 0;

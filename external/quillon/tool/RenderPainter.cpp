@@ -9,6 +9,7 @@
 
 #include "ByteOrder.h"
 #include "pdbform/ElementLayout.h"
+#include "pdbform/ExtensionEntries.h"
 #include "pdbform/Positions.h"
 #include "platform/Cp932.h"
 
@@ -19,7 +20,6 @@ using pdbform::Element;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kTwoPi = 2 * std::numbers::pi;
-constexpr std::uint16_t kTagHolePiece = 8;
 constexpr std::size_t kGroupNamesSize = pdbform::kGroupShortNameSize + pdbform::kGroupLongNameSize;
 constexpr std::size_t kImageNameOffset = 68;
 constexpr double kArrowHalfAngle = 15 * std::numbers::pi / 180;
@@ -151,7 +151,7 @@ ElementPainter::ElementPainter(const pdbform::PdbFile& file, const RenderStyle& 
       toDevice_(toDevice),
       pixels_(pixelsPerUnit) {
     for (const pdbform::ExtensionEntry& entry : file.extension) {
-        if (entry.tag != kTagHolePiece) continue;
+        if (entry.tag != pdbform::ext::kTagHolePiece) continue;
         const std::span<const std::uint8_t> bytes(entry.bytes);
         std::uint32_t element = 0;
         std::uint16_t hole = 0;

@@ -5,17 +5,12 @@
 #include <span>
 
 #include "ByteOrder.h"
+#include "pdbform/ExtensionEntries.h"
 
 namespace quillon_tool {
 namespace {
 
-constexpr std::uint16_t kTagPen = 3;
-constexpr std::uint16_t kTagFont = 4;
-constexpr std::uint16_t kTagPaintPen = 5;
-constexpr std::uint16_t kTagLinePattern = 7;
-constexpr std::size_t kPenEntrySize = 22;
-constexpr std::size_t kFontEntrySize = 34;
-constexpr std::size_t kFaceNameSize = 32;
+using namespace pdbform::ext;
 // Type 6 patterns hold at most 127 dash-gap pairs (the segment count is one byte).
 constexpr std::size_t kMaxPairs = 127;
 
@@ -26,7 +21,7 @@ Rgb FromBytes(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 // Pen and paint pen entries share one layout: i16 number, r, g, b, 0, f64 width, ...
 bool ParsePen(std::span<const std::uint8_t> bytes, std::int16_t& number, PenStyle& style) {
     double width = 0;
-    if (bytes.size() != kPenEntrySize || !LoadI16(bytes, 0, number) || !LoadF64(bytes, 6, width))
+    if (bytes.size() != kPenSize || !LoadI16(bytes, 0, number) || !LoadF64(bytes, 6, width))
         return false;
     style.colour = FromBytes(bytes[2], bytes[3], bytes[4]);
     style.width = std::isfinite(width) && width > 0 ? width : 0;
@@ -80,8 +75,8 @@ RenderStyle::RenderStyle(const pdbform::PdbFile& file) {
                 if (ParsePen(bytes, number, style)) extensionPaints_.try_emplace(number, style);
                 break;
             case kTagFont:
-                if (bytes.size() == kFontEntrySize && LoadI16(bytes, 0, number))
-                    extensionFonts_.try_emplace(number, FieldText(bytes.subspan(2, kFaceNameSize)));
+                if (bytes.size() == kFontSize && LoadI16(bytes, 0, number))
+                    extensionFonts_.try_emplace(number, FieldText(bytes.subspan(2, kFaceNameField)));
                 break;
             case kTagLinePattern: {
                 std::uint32_t element = 0;
