@@ -11,6 +11,14 @@ inline constexpr int kConvertNoMemory = 5;
 inline constexpr int kConvertLookupFailed = 11;
 // A curve could not be sampled.
 inline constexpr int kConvertSamplingFailed = 12;
+// An element this converter does not convert yet: line types 5 and 6 (dashed), the
+// arrows of dashed leaders and dimension lines, fills (16) and paint areas (29).
+inline constexpr int kConvertNotConverted = 13;
+// An element whose data does not fit its kind: a text length that is negative or beyond
+// the data the element holds, an element Quillon reports as damaged.
+inline constexpr int kConvertBadElement = 14;
+// A placement nested deeper than kWalkMaxPlacementDepth, or one that contains itself.
+inline constexpr int kConvertPlacementTooDeep = 15;
 // The new PDB could not be opened (created) through the database manager.
 inline constexpr int kConvertPdbOpenFailed = 21;
 // Closing the PDB through the database manager reported an error, or requests of the

@@ -1,0 +1,42 @@
+// The element walk of a normal-level conversion: every element of the open drawing in
+// file order, each converted by Make_PDB_GetPut_Main into records of the PDB.
+//
+// Walk_AllElements(handle)
+//   handle  the open drawing (PDB_drfio_init_put_layer succeeded); the PDB session is
+//           open inside its update.
+//   1. The data buffer is allocated (failure: 5 and nothing else happens); the
+//      transform is the identity, the pen override off, the font cache created.
+//   2. db_head; for each element: its 2-byte pkd, db_rtn for pid, the layer override
+//      set to 0, Make_PDB_GetPut_Main; a non-zero status s is logged as
+//      "      Error! Make_PDB_GetPut_Main() rtn[%d] pid[%d] pkd[%d]\n" and the walk goes
+//      on; db_seek(pid), db_skp, until db_rtn gives 1.
+//   3. The font cache is destroyed; the background image (db_backimg_get) and the image
+//      count go to the database manager; the sheet information is converted.
+//   Result: the status of the last element converted (earlier failures only logged), or
+//   5 when the data buffer could not be allocated.
+//
+// Make_PDB_GetPut_Main(handle, context)
+//   Converts the element at the cursor whose pkd and pid the context holds (the pkd
+//   already read); switches on |pkd|. 0 or a status (ConvertStatus.h, a Pelmar result).
+#pragma once
+
+#include "convert/WalkContext.h"
+#include "quillon/Quillon.h"
+
+[[nodiscard]] int Walk_AllElements(DrawingHandle& handle);
+[[nodiscard]] int Make_PDB_GetPut_Main(DrawingHandle& handle, ElementWalkContext& context);
+
+// The trace switches: an element trace ("      db_get() pid[%d] pkd[%d] rtn[%d]\n" for
+// each top-level element, "        db_get() pid[%d] pkd[%d]\n" for each member of a
+// placed element) and a dimension trace ("  寸法線\n" for each dimension line). Both are
+// turned off at the start of every conversion; no option turns them on.
+struct TraceSwitch {
+    bool element = false;
+    bool dimension = false;
+};
+[[nodiscard]] TraceSwitch& Walk_TraceSwitch();
+
+// The dash-expansion switch of the command line (0 or 1), stored by the conversion step
+// and read by the conversion of line types 5 and 6.
+void Walk_SetDashExpansion(int on);
+[[nodiscard]] int Walk_DashExpansion();
