@@ -19,6 +19,8 @@ inline constexpr int kConvertNotConverted = 13;
 inline constexpr int kConvertBadElement = 14;
 // A placement nested deeper than kWalkMaxPlacementDepth, or one that contains itself.
 inline constexpr int kConvertPlacementTooDeep = 15;
+// A placement whose members, nested placements expanded, pass kWalkMaxPlacedMembers.
+inline constexpr int kConvertPlacementTooLarge = 16;
 // The new PDB could not be opened (created) through the database manager.
 inline constexpr int kConvertPdbOpenFailed = 21;
 // Closing the PDB through the database manager reported an error, or requests of the

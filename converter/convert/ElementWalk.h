@@ -9,7 +9,9 @@
 //   2. db_head; for each element: its 2-byte pkd, db_rtn for pid, the layer override
 //      set to 0, Make_PDB_GetPut_Main; a non-zero status s is logged as
 //      "      Error! Make_PDB_GetPut_Main() rtn[%d] pid[%d] pkd[%d]\n" and the walk goes
-//      on; db_seek(pid), db_skp, until db_rtn gives 1.
+//      on; db_seek(pid), db_skp, until db_rtn gives 1. A position that Quillon reports
+//      damaged or unreadable when the cursor reaches it (its pkd cannot be read) fails
+//      with kConvertBadElement, logged with pkd 0, and the walk goes on after it.
 //   3. The font cache is destroyed; the background image (db_backimg_get) and the image
 //      count go to the database manager; the sheet information is converted.
 //   Result: the status of the last element converted (earlier failures only logged), or

@@ -35,6 +35,7 @@ struct ElementWalkContext {
     Matrix4 transform{};             // identity at the start of the walk
     std::int16_t imageCount = 0;     // images converted, placed members included
     int placementDepth = 0;          // placements entered and not yet left
+    std::int64_t placedMembers = 0;  // members converted under the current top-level placement
 };
 
 // The process-wide layer override (0 = none).
@@ -78,15 +79,31 @@ struct LineAttribute {
 // then PenTable_Add. 0, or 11 when any of the three lookups fails.
 [[nodiscard]] int Walk_RegisterPen(DrawingHandle& handle, std::int16_t pen);
 // Paint colour registration: db_get_paint_color, then PDB_Put_PaintPenInfo_CL with width
-// 0.13, colour code = the paint number, width code 1. 0, or 11.
+// 0.13, colour code = the paint number, width code 1. 0, 11 when the colour is not
+// found, or Pelmar's non-zero result.
 [[nodiscard]] int Walk_RegisterPaint(DrawingHandle& handle, std::int16_t paintNo);
 
 // Reads the current element's stream from the cursor's read offset to its end into the
 // context's data buffer in items of `itemSize` bytes (db_get until db_rtn is non-zero),
-// growing the buffer as needed. `count` gets the number of whole items read. 0, or
-// kConvertNoMemory when the items do not fit in kWalkDataLimit bytes or memory runs out.
+// growing the buffer as needed. `count` gets the number of whole items read (bytes of a
+// last item cut short are not counted). 0, or kConvertNoMemory when the items do not fit
+// in kWalkDataLimit bytes or memory runs out, or kConvertBadElement when Quillon reports
+// the element damaged.
 [[nodiscard]] int Walk_ReadItems(DrawingHandle& handle, ElementWalkContext& context,
                                  std::size_t itemSize, std::size_t& count);
+
+// Reads an element's fixed part, the bytes right after its pkd, into `element` from byte
+// 2 on; bytes 0-1 get the context's pkd, so that `element` has the layout the element
+// transforms take (the kind word at offset 0). The fixed part is element.size() - 2
+// bytes (element.size() >= 2). 0, or kConvertBadElement when the element holds fewer
+// bytes (db_get status 2 or 3) or Quillon reports it damaged.
+[[nodiscard]] int Walk_ReadFixed(DrawingHandle& handle, const ElementWalkContext& context,
+                                 std::span<std::uint8_t> element);
+
+// An element this converter does not convert yet (line types 5 and 6, fills, paint
+// areas): logs "      未対応の要素 pkd[%d] 線種[%d]\n" with the context's pkd and
+// `lineType` (0 for kinds without a line attribute) and returns kConvertNotConverted.
+[[nodiscard]] int Walk_NotConverted(const ElementWalkContext& context, std::int16_t lineType);
 
 // ---- Conversions of their own files, called by Make_PDB_GetPut_Main ---------------------
 

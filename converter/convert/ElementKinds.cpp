@@ -1,0 +1,452 @@
+// The geometric element kinds.
+//
+// Each conversion reads everything it needs before it writes anything, so an element
+// that fails on a short fixed part, a missing attribute or a dashed line type leaves no
+// half-written record in the PDB. Only the pen registration comes after the element is
+// ended, as the pen table is filled for the whole drawing and used after the walk.
+#include "convert/ElementKinds.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <span>
+
+#include "convert/ConvertStatus.h"
+#include "convert/ElementWalk.h"
+#include "support/ByteOrder.h"
+#include "support/db/ElementRecords.h"
+#include "support/geometry/ElementTransform.h"
+#include "support/pipe/DebugPrint.h"
+
+namespace {
+
+// Bytes of each kind's fixed part after its pkd.
+constexpr std::size_t kPointFixed = 22;
+constexpr std::size_t kLineFixed = 38;
+constexpr std::size_t kArcFixed = 54;
+constexpr std::size_t kCircleFixed = 30;
+constexpr std::size_t kPaintedCircleFixed = 32;
+constexpr std::size_t kPolylineFixed = 8;
+constexpr std::size_t kMarkFixed = 22;
+constexpr std::size_t kLeaderFixed = 8;
+constexpr std::size_t kDimensionFixed = 40;
+constexpr std::size_t kArcDimensionFixed = 56;
+constexpr std::size_t kContourFixed = 6;
+constexpr std::size_t kClothoidFixed = 110;
+constexpr std::size_t kSymbolFixed = 32;
+constexpr std::size_t kImageFixed = 325;
+
+// Element offsets (the pkd at 0, the three header words at 2, 4, 6).
+constexpr std::size_t kHeaderAt = 2;
+constexpr std::size_t kFourthWordAt = 8;
+constexpr std::size_t kFieldsAt = 8;         // first field after the three header words
+constexpr std::size_t kAfterFourthAt = 10;   // first field after a fourth header word
+constexpr std::size_t kImageDataSize = 319;  // the image's fixed part after its header
+constexpr std::size_t kClothoidValues = 13;
+constexpr std::size_t kPointSize = 16;
+constexpr std::size_t kContourItemSize = 32;
+
+constexpr std::int16_t kLineType5 = 5;
+constexpr std::int16_t kLineType6 = 6;
+
+// One element's kind word and fixed part, in a buffer as large as the largest fixed part.
+class FixedPart {
+  public:
+    explicit FixedPart(std::size_t size) : size_(2 + size) {}
+    [[nodiscard]] std::span<std::uint8_t> Bytes() { return std::span(bytes_).first(size_); }
+    [[nodiscard]] std::span<const std::uint8_t> Header() const {
+        return std::span(bytes_).subspan(kHeaderAt, 6);
+    }
+    [[nodiscard]] double F64(std::size_t offset) const {
+        double value = 0.0;
+        (void)LoadF64(std::span(bytes_).first(size_), offset, value);
+        return value;
+    }
+    [[nodiscard]] std::int16_t I16(std::size_t offset) const {
+        std::int16_t value = 0;
+        (void)LoadI16(std::span(bytes_).first(size_), offset, value);
+        return value;
+    }
+    template <std::size_t N>
+    [[nodiscard]] std::array<double, N> Doubles(std::size_t offset) const {
+        std::array<double, N> out{};
+        for (std::size_t i = 0; i < N; ++i) out[i] = F64(offset + 8 * i);
+        return out;
+    }
+
+  private:
+    std::array<std::uint8_t, 2 + kImageFixed> bytes_{};
+    std::size_t size_;
+};
+
+// Reads the fixed part and carries its coordinates through the context's transform.
+int ReadAndTransform(DrawingHandle& handle, const ElementWalkContext& context, FixedPart& fixed,
+                     int kind) {
+    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
+        return status;
+    }
+    return Elem_TransformPoints(kind, fixed.Bytes(), context.transform) == 0 ? kConvertOk
+                                                                             : kConvertBadElement;
+}
+
+bool IsDashed(const LineAttribute& line) {
+    return line.lineType == kLineType5 || line.lineType == kLineType6;
+}
+
+// Three values followed by N more, as the record builders take them.
+template <std::size_t N>
+std::array<double, 3 + N> Join(const std::array<double, 3>& a, const std::array<double, N>& b) {
+    std::array<double, 3 + N> out{};
+    std::copy(a.begin(), a.end(), out.begin());
+    std::copy(b.begin(), b.end(), out.begin() + 3);
+    return out;
+}
+
+Shorts<4> LineShorts(const ElementHeader& header, const LineAttribute& line) {
+    return {header.layer, header.second, line.pen, line.lineType};
+}
+
+// Reads the fixed part and the line attribute of a kind whose line types 5 and 6 are
+// not converted yet.
+int ReadLined(DrawingHandle& handle, ElementWalkContext& context, FixedPart& fixed, int kind,
+              ElementHeader& header, LineAttribute& line) {
+    if (const int status = ReadAndTransform(handle, context, fixed, kind); status != kConvertOk) {
+        return status;
+    }
+    header = Walk_ReadHeader(fixed.Header());
+    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+        status != kConvertOk) {
+        return status;
+    }
+    return IsDashed(line) ? Walk_NotConverted(context, line.lineType) : kConvertOk;
+}
+
+// Reads the items of the variable part and carries them through the transform.
+int ReadItemsTransformed(DrawingHandle& handle, ElementWalkContext& context, int kind,
+                         std::size_t itemSize, std::size_t& count) {
+    if (const int status = Walk_ReadItems(handle, context, itemSize, count); status != kConvertOk) {
+        return status;
+    }
+    (void)Elem_TransformVarData(kind, std::span(context.data).first(count * itemSize),
+                                context.transform);
+    return kConvertOk;
+}
+
+struct Arrow {
+    std::int16_t type = 0;
+    std::int16_t ends = 0;
+    double size = 0.0;
+};
+
+int ReadArrow(DrawingHandle& handle, std::int16_t arrowAid, Arrow& arrow) {
+    if (get_att_arrow(&handle, arrowAid, &arrow.type, &arrow.ends, &arrow.size) !=
+        quillon::kQuillonOk) {
+        return kConvertLookupFailed;
+    }
+    if (arrow.type == 0) arrow.size = kDefaultArrowSize;
+    return kConvertOk;
+}
+
+// Kinds 11 and 12 keep their arrow attribute id after the points; the conversion and the
+// element transforms take it as the fourth header word in front of them.
+void MoveArrowIdFront(FixedPart& fixed) {
+    const std::span<std::uint8_t> bytes = fixed.Bytes();
+    std::rotate(bytes.begin() + kFourthWordAt, bytes.end() - 2, bytes.end());
+}
+
+int ConvertDimensionKind(DrawingHandle& handle, ElementWalkContext& context, int kind,
+                         std::size_t fixedSize) {
+    FixedPart fixed(fixedSize);
+    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
+        return status;
+    }
+    MoveArrowIdFront(fixed);
+    if (Elem_TransformPoints(kind, fixed.Bytes(), context.transform) != 0) {
+        return kConvertBadElement;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    LineAttribute line;
+    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+        status != kConvertOk) {
+        return status;
+    }
+    Arrow arrow;
+    if (const int status = ReadArrow(handle, fixed.I16(kFourthWordAt), arrow);
+        status != kConvertOk) {
+        return status;
+    }
+    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    const std::int16_t flags = Walk_RecordFlags(context);
+    const Shorts<2> arrowShorts{arrow.type, arrow.ends};
+    if (kind == 11) {
+        std::array<double, 5> d{arrow.size};
+        const auto points = fixed.Doubles<4>(kAfterFourthAt);
+        std::copy(points.begin(), points.end(), d.begin() + 1);
+        PdmDb_PutElementRec11(flags, LineShorts(header, line), line.Values(), arrowShorts, d);
+    } else {
+        std::array<double, 7> d{arrow.size};
+        const auto points = fixed.Doubles<6>(kAfterFourthAt);
+        std::copy(points.begin(), points.end(), d.begin() + 1);
+        PdmDb_PutElementRec12(flags, LineShorts(header, line), line.Values(), arrowShorts, d);
+    }
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+}  // namespace
+
+int Convert_Point(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kPointFixed);
+    if (const int status = ReadAndTransform(handle, context, fixed, 1); status != kConvertOk) {
+        return status;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    std::int16_t attributePen = 0;
+    if (get_att_pnt(&handle, header.aid, &attributePen) != quillon::kQuillonOk) {
+        return kConvertLookupFailed;
+    }
+    const std::int16_t pen = Walk_Pen(context, attributePen);
+    PdmDb_PutElementRec1(Walk_RecordFlags(context), {header.layer, header.second, pen},
+                         fixed.Doubles<2>(kFieldsAt));
+    // The element is ended whatever the registration gives: a record left open would
+    // take the next element's data as its own.
+    const int status = Walk_RegisterPen(handle, pen);
+    PdmDb_EndElement();
+    return status;
+}
+
+int Convert_Line(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kLineFixed);
+    ElementHeader header;
+    LineAttribute line;
+    if (const int status = ReadLined(handle, context, fixed, 2, header, line);
+        status != kConvertOk) {
+        return status;
+    }
+    PdmDb_PutElementRec2(Walk_RecordFlags(context), LineShorts(header, line),
+                         Join(line.Values(), fixed.Doubles<4>(kFieldsAt)));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+int Convert_Arc(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kArcFixed);
+    ElementHeader header;
+    LineAttribute line;
+    if (const int status = ReadLined(handle, context, fixed, 3, header, line);
+        status != kConvertOk) {
+        return status;
+    }
+    PdmDb_PutElementRec3(Walk_RecordFlags(context), LineShorts(header, line),
+                         Join(line.Values(), fixed.Doubles<6>(kFieldsAt)));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+int Convert_Circle(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kCircleFixed);
+    ElementHeader header;
+    LineAttribute line;
+    if (const int status = ReadLined(handle, context, fixed, 4, header, line);
+        status != kConvertOk) {
+        return status;
+    }
+    PdmDb_PutElementRec4(Walk_RecordFlags(context), LineShorts(header, line),
+                         Join(line.Values(), fixed.Doubles<3>(kFieldsAt)));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+int Convert_PaintedCircle(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kPaintedCircleFixed);
+    if (const int status = ReadAndTransform(handle, context, fixed, 5); status != kConvertOk) {
+        return status;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    LineAttribute line;
+    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+        status != kConvertOk) {
+        return status;
+    }
+    std::int16_t paintNo = 0;
+    std::int16_t ppat = 0;
+    if (get_att_face(&handle, fixed.I16(kFourthWordAt), &paintNo, &ppat) != quillon::kQuillonOk) {
+        return kConvertLookupFailed;
+    }
+    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    PdmDb_PutElementRec5(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
+                         {paintNo, ppat}, fixed.Doubles<3>(kAfterFourthAt));
+    PdmDb_EndElement();
+    (void)Walk_RegisterPaint(handle, paintNo);
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+int Convert_Polyline(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kPolylineFixed);
+    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
+        return status;
+    }
+    std::size_t count = 0;
+    if (const int status = ReadItemsTransformed(handle, context, 6, kPointSize, count);
+        status != kConvertOk) {
+        return status;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    LineAttribute line;
+    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+        status != kConvertOk) {
+        return status;
+    }
+    std::int16_t paintNo = 0;
+    std::int16_t ppat = 0;
+    if (get_att_face(&handle, fixed.I16(kFourthWordAt), &paintNo, &ppat) != quillon::kQuillonOk) {
+        return kConvertLookupFailed;
+    }
+    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    PdmDb_PutElementRec6(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
+                         {paintNo, ppat});
+    PdmDb_PutElemData(std::span(context.data).first(count * kPointSize));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+int Convert_Mark(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kMarkFixed);
+    if (const int status = ReadAndTransform(handle, context, fixed, 9); status != kConvertOk) {
+        return status;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    std::int16_t attributePen = 0;
+    std::int16_t markNo = 0;
+    double size = 0.0;
+    if (get_att_mark(&handle, header.aid, &attributePen, &markNo, &size) != quillon::kQuillonOk) {
+        return kConvertLookupFailed;
+    }
+    const std::int16_t pen = Walk_Pen(context, attributePen);
+    const auto xy = fixed.Doubles<2>(kFieldsAt);
+    PdmDb_PutElementRec9(Walk_RecordFlags(context), {header.layer, header.second, pen, markNo},
+                         {size, xy[0], xy[1]});
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, pen);
+}
+
+int Convert_Leader(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kLeaderFixed);
+    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
+        return status;
+    }
+    std::size_t count = 0;
+    if (const int status = ReadItemsTransformed(handle, context, 10, kPointSize, count);
+        status != kConvertOk) {
+        return status;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    LineAttribute line;
+    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+        status != kConvertOk) {
+        return status;
+    }
+    Arrow arrow;
+    if (const int status = ReadArrow(handle, fixed.I16(kFourthWordAt), arrow);
+        status != kConvertOk) {
+        return status;
+    }
+    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    PdmDb_PutElementRec10(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
+                          {arrow.type, arrow.ends}, {arrow.size});
+    PdmDb_PutElemData(std::span(context.data).first(count * kPointSize));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+int Convert_Dimension(DrawingHandle& handle, ElementWalkContext& context) {
+    if (Walk_TraceSwitch().dimension) DbgPrint("  寸法線\n");
+    return ConvertDimensionKind(handle, context, 11, kDimensionFixed);
+}
+
+int Convert_ArcDimension(DrawingHandle& handle, ElementWalkContext& context) {
+    return ConvertDimensionKind(handle, context, 12, kArcDimensionFixed);
+}
+
+int Convert_Contour(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kContourFixed);
+    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
+        return status;
+    }
+    std::size_t count = 0;
+    if (const int status = ReadItemsTransformed(handle, context, 17, kContourItemSize, count);
+        status != kConvertOk) {
+        return status;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    LineAttribute line;
+    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+        status != kConvertOk) {
+        return status;
+    }
+    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    PdmDb_PutElementRec17(Walk_RecordFlags(context), LineShorts(header, line), line.Values());
+    PdmDb_PutElemData(std::span(context.data).first(count * kContourItemSize));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+int Convert_Clothoid(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kClothoidFixed);
+    ElementHeader header;
+    LineAttribute line;
+    if (const int status = ReadLined(handle, context, fixed, 18, header, line);
+        status != kConvertOk) {
+        return status;
+    }
+    PdmDb_PutElementRec18(Walk_RecordFlags(context), LineShorts(header, line),
+                          Join(line.Values(), fixed.Doubles<kClothoidValues>(kFieldsAt)));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+int Convert_Symbol(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kSymbolFixed);
+    if (const int status = ReadAndTransform(handle, context, fixed, 19); status != kConvertOk) {
+        return status;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    std::int16_t attributePen = 0;
+    std::int16_t fontId = 0;
+    double height = 0.0;
+    if (get_att_symb(&handle, header.aid, &attributePen, &fontId, &height) != quillon::kQuillonOk) {
+        return kConvertLookupFailed;
+    }
+    const std::int16_t pen = Walk_Pen(context, attributePen);
+    PdmDb_PutElementRec19(Walk_RecordFlags(context), {header.layer, header.second, pen}, height,
+                          fixed.I16(kFourthWordAt), fixed.Doubles<3>(kAfterFourthAt));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, pen);
+}
+
+int Convert_Image(DrawingHandle& handle, ElementWalkContext& context) {
+    FixedPart fixed(kImageFixed);
+    if (const int status = ReadAndTransform(handle, context, fixed, 20); status != kConvertOk) {
+        return status;
+    }
+    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    PdmDb_PutElementRec20(Walk_RecordFlags(context), {header.layer, header.second, header.aid});
+    PdmDb_PutElemData(fixed.Bytes().subspan(kFieldsAt, kImageDataSize));
+    PdmDb_EndElement();
+    // The count travels as a 16-bit value; it stops at its largest value rather than
+    // turning negative.
+    if (context.imageCount < std::numeric_limits<std::int16_t>::max()) ++context.imageCount;
+    return kConvertOk;
+}
+
+int Convert_StopMark(ElementWalkContext& context) {
+    const std::int16_t flags = Walk_RecordFlags(context);
+    if (context.pkd == 21 || context.pkd == -21) {
+        PdmDb_PutGroupBegin(flags);
+    } else {
+        PdmDb_PutGroupEnd(flags);
+    }
+    PdmDb_EndElement();
+    return kConvertOk;
+}
