@@ -9,6 +9,8 @@
 
 #include "convert/ConvertStatus.h"
 #include "convert/ElementKinds.h"
+#include "convert/Fills.h"
+#include "convert/PaintAreas.h"
 #include "convert/SheetInfo.h"
 #include "convert/TextElements.h"
 #include "support/db/ElementRecords.h"
@@ -55,9 +57,8 @@ int Make_PDB_GetPut_Main(DrawingHandle& handle, ElementWalkContext& context) {
             return Convert_Dimension(handle, context);
         case 12:
             return Convert_ArcDimension(handle, context);
-        case 16:  // fill
-        case 29:  // paint area
-            return Walk_NotConverted(context, 0);
+        case 16:
+            return Convert_Fill(handle, context);
         case 17:
             return Convert_Contour(handle, context);
         case 18:
@@ -75,6 +76,8 @@ int Make_PDB_GetPut_Main(DrawingHandle& handle, ElementWalkContext& context) {
             return Convert_Ellipse(handle, context);
         case 27:
             return Convert_Bezier(handle, context);
+        case 29:
+            return Convert_PaintArea(handle, context);
         default:
             // Groups (13), kinds 14, 15, 23, 24, 28 and kinds this converter does not know
             // carry nothing for the PDB.

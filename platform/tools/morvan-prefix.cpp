@@ -164,6 +164,7 @@ enum class ProductFolder {
     Archiver,     // the sibling EXE of KELSYS\QVD_DAT, where the installer looks for LHA
     Tools,        // KELSYS\TOOLS
     Pdm,          // PDM\PDMDIR, the converter's programs and libraries
+    Kelprogs,     // PDM\KELPROGS, the programs the converter starts (the analyser)
 };
 
 struct ProductFile {
@@ -185,6 +186,10 @@ const ProductFile kProductFiles[] = {
     {"Quillon.DLL", ProductFolder::Pdm, "Quillon.DLL"},
     {"Tessop.DLL", ProductFolder::Pdm, "Tessop.DLL"},
     {"Ambrel", ProductFolder::Pdm, "Ambrel.EXE"},
+    {"Tolvane", ProductFolder::Pdm, "Tolvane.EXE"},
+    // The analyser loads the drawing library from its own folder, as a program does.
+    {"Stovik", ProductFolder::Kelprogs, "Stovik.EXE"},
+    {"Quillon.DLL", ProductFolder::Kelprogs, "Quillon.DLL"},
 };
 
 // What `init --product` installed, one line per file: the FNV-1a hash of its contents
@@ -359,6 +364,7 @@ int InstallProduct(const fs::path& prefix) {
     const std::string qvd = Setting(user, kKelSys, "QVD_DAT");
     const std::string tools = FolderOf(Setting(user, kKelSys, "TOOLS"));
     const std::string pdm = FolderOf(Setting(user, kPdm, "PDMDIR"));
+    const std::string kelprogs = FolderOf(Setting(user, kPdm, "KELPROGS"));
     // The installer finds its archiver in QVD_DAT + "..\EXE\" (the value ends in "\").
     const std::string archiver = qvd.empty() ? std::string() : FolderOf(qvd + "..\\EXE");
 
@@ -376,7 +382,7 @@ int InstallProduct(const fs::path& prefix) {
         tools,
         pdm,
         FolderOf(Setting(user, kPdm, "TMPDIR")),
-        FolderOf(Setting(user, kPdm, "KELPROGS")),
+        kelprogs,
     };
     for (const std::string& folder : folders) ok = EnsureWindowsFolder(folder) && ok;
 
@@ -398,6 +404,9 @@ int InstallProduct(const fs::path& prefix) {
                 break;
             case ProductFolder::Pdm:
                 folder = &pdm;
+                break;
+            case ProductFolder::Kelprogs:
+                folder = &kelprogs;
                 break;
         }
         ok = InstallProductFile(bin, file, *folder, manifest) && ok;
