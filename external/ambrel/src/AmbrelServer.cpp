@@ -98,6 +98,7 @@ struct SessionState {
     std::uint32_t lastPosition = 0;  // the element put last (0: none)
     bool elementOpen = false;        // between its 27 and its 14: data may follow
     bool sheetFresh = false;         // 972 seen; the next 973 starts its entry anew
+    bool saveFailed = false;         // a change of this session could not be saved
 };
 
 struct OpenFile {
@@ -252,7 +253,7 @@ void Server::Impl::Close(Connection& c, std::uint32_t id, Session& s, std::span<
         std::unique_lock lock(s.file->m);
         s.file->cv.wait(lock, [&] { return s.file->owner == 0 || s.file->owner == c.id; });
         EndElementLocked(*s.file, *s.state);
-        if (!SaveLocked(*s.file)) result = kResultWriteFault;
+        if (!SaveLocked(*s.file) || s.state->saveFailed) result = kResultWriteFault;
         if (s.file->owner == c.id) {
             s.file->owner = 0;
             c.bracketSession = 0;
@@ -368,10 +369,16 @@ void Server::Impl::Dispatch(Connection& c, std::int16_t cmd, std::uint32_t id, S
         }
         case 21: {
             const std::int32_t pos = I32(p, 0);
-            if (pos <= 0 ||
-                m.Remove(static_cast<std::uint32_t>(pos)) != pdbform::SlotState::kLive) {
+            if (pos <= 0 || m.StateOf(static_cast<std::uint32_t>(pos)) != pdbform::SlotState::kLive) {
                 Log("Ambrel: remove of position " + std::to_string(pos) + ": no element there");
+            } else if (m.IsPlacedDefinition(static_cast<std::uint32_t>(pos))) {
+                // Its placements would name nothing: the element stays.
+                Fail(cmd, "position " + std::to_string(pos) + " holds a placed definition");
             } else {
+                // The element leaves the member lists, boundaries and holes that name
+                // it, so the file stays whole and can be saved.
+                (void)m.Remove(static_cast<std::uint32_t>(pos));
+                m.Unlink(static_cast<std::uint32_t>(pos));
                 f.dirty = true;
             }
             break;
@@ -594,7 +601,13 @@ void Server::Impl::Dispatch(Connection& c, std::int16_t cmd, std::uint32_t id, S
         case 979:
             EndElementLocked(f, st);
             if (f.owner == c.id) {
-                (void)SaveLocked(f);
+                if (!SaveLocked(f)) {
+                    // The bracket's changes are lost: the file keeps what it had, and
+                    // this end and the session's close say so.
+                    ReloadLocked(f);
+                    st.saveFailed = true;
+                    PutI32(r, 4, kResultWriteFault);
+                }
                 f.owner = 0;
                 c.bracketSession = 0;
                 c.bracketFile.reset();
@@ -609,7 +622,11 @@ void Server::Impl::Dispatch(Connection& c, std::int16_t cmd, std::uint32_t id, S
     }
     // A change outside a bracket is kept at once; one the file cannot hold is dropped
     // again, so that it does not block every later save.
-    if (f.dirty && f.owner != c.id && !SaveLocked(f)) ReloadLocked(f);
+    if (f.dirty && f.owner != c.id && !SaveLocked(f)) {
+        ReloadLocked(f);
+        st.saveFailed = true;
+        PutI32(r, 4, kResultWriteFault);
+    }
     PutI32(block, kSessLastRecord, static_cast<std::int32_t>(st.lastPosition));
     if (!multi) {
         replies.push_back(reply);

@@ -248,3 +248,52 @@ TEST_F(AmbrelServerTest, MutatedMessagesLeaveOtherSessionIntact) {
 }
 
 }  // namespace
+
+// A removed element leaves the member lists and boundaries that named it, so the file
+// can still be saved; a placed definition is not removed; a save the file system refuses
+// is reported by the end of the update and by the close, never taken for success.
+TEST_F(AmbrelServerTest, RemovalsKeepTheFileWholeAndLostSavesAreReported) {
+    pdbform::PdbFile groups = pdbform::NewEmpty({});
+    groups.layers.push_back({});
+    groups.layers.back().number = 1;
+    const std::uint32_t member1 = groups.Append(pdbform::MakeElement(52, 1, 0, 0));
+    const std::uint32_t member2 = groups.Append(pdbform::MakeElement(52, 1, 0, 0));
+    const std::uint32_t holder = groups.Append(pdbform::MakeElement(13, 1, 0, 0));
+    const std::uint32_t placed = groups.Append(pdbform::MakeElement(25, 1, 0, 0));
+    const std::uint32_t edge = groups.Append(pdbform::MakeElement(2, 1, 0, 0));
+    const std::uint32_t area = groups.Append(pdbform::MakeElement(29, 1, 0, 0));
+    groups.definitions[holder].members = {member1, member2};
+    groups.placements[placed].definition = holder;
+    groups.paintAreas[area].boundary = {edge};
+    std::string reason;
+    ASSERT_EQ(pdbform::Save(groups, C("GROUPS.PDB").string(), &reason), pdbform::Status::kOk)
+        << reason;
+
+    auto c = server.NewConnection();
+    auto block = Open(c, "C:\\GROUPS.PDB");
+    auto result = [&](std::int16_t cmd, std::int32_t position) {
+        Message m = Request(cmd, block);
+        (void)StoreI32(Payload(m), 0, position);
+        auto reply = Send(c, m).at(0);
+        std::int32_t r = -1;
+        EXPECT_TRUE(LoadI32(Payload(reply), 4, r));
+        return r;
+    };
+    EXPECT_EQ(result(978, 0), 0);
+    for (const std::uint32_t position : {member1, edge, holder}) (void)result(21, position);
+    EXPECT_EQ(result(979, 0), 0);
+    EXPECT_EQ(result(2, 0), 0);
+    const pdbform::PdbFile saved = LoadC("GROUPS.PDB");
+    EXPECT_EQ(saved.definitions.at(holder).members, std::vector<std::uint32_t>{member2});
+    EXPECT_TRUE(saved.paintAreas.at(area).boundary.empty());
+    EXPECT_NE(saved.Find(holder), nullptr);
+    EXPECT_EQ(saved.Find(member1), nullptr);
+
+    std::filesystem::create_directories(C("LOST"));
+    block = Open(c, "C:\\LOST\\GONE.PDB");
+    EXPECT_EQ(result(978, 0), 0);
+    (void)PutLine(c, block, 1, 1);
+    std::filesystem::remove_all(C("LOST"));
+    EXPECT_EQ(result(979, 0), 29);
+    EXPECT_EQ(result(2, 0), 29);
+}

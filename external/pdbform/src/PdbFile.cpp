@@ -54,6 +54,22 @@ SlotState PdbFile::Remove(std::uint32_t position) {
     return before;
 }
 
+void PdbFile::Unlink(std::uint32_t position) {
+    const auto drop = [position](std::vector<std::uint32_t>& list) {
+        std::erase(list, position);
+    };
+    for (auto& [at, definition] : definitions) drop(definition.members);
+    for (auto& [at, area] : paintAreas) {
+        drop(area.boundary);
+        for (PaintAreaHole& hole : area.holes) drop(hole.elements);
+    }
+}
+
+bool PdbFile::IsPlacedDefinition(std::uint32_t position) const {
+    return std::any_of(placements.begin(), placements.end(),
+                       [position](const auto& entry) { return entry.second.definition == position; });
+}
+
 std::int16_t PdbFile::MaxLayer() const {
     std::int16_t max = 0;
     for (const Layer& l : layers) max = std::max(max, l.number);

@@ -89,6 +89,11 @@ class PdbFile {
     // before the call: only kLive removes anything. References to it from other
     // records stay; Save refuses the model until they are mended.
     SlotState Remove(std::uint32_t position);
+    // Takes `position` out of every definition's member list and every paint area's
+    // boundary and holes (a removed element leaves the groups that named it).
+    void Unlink(std::uint32_t position);
+    // True when a placement names `position` as its definition.
+    [[nodiscard]] bool IsPlacedDefinition(std::uint32_t position) const;
     // Live elements in position order.
     [[nodiscard]] const std::map<std::uint32_t, Element>& Elements() const { return live_; }
     // Removed positions, in order.
