@@ -11,9 +11,6 @@ inline constexpr int kConvertNoMemory = 5;
 inline constexpr int kConvertLookupFailed = 11;
 // A curve could not be sampled.
 inline constexpr int kConvertSamplingFailed = 12;
-// An element this converter does not convert yet: line types 5 and 6 (dashed), the
-// arrows of dashed leaders and dimension lines, fills (16) and paint areas (29).
-inline constexpr int kConvertNotConverted = 13;
 // An element whose data does not fit its kind: a text length that is negative or beyond
 // the data the element holds, an element Quillon reports as damaged.
 inline constexpr int kConvertBadElement = 14;

@@ -1,9 +1,13 @@
 // The geometric element kinds.
 //
 // Each conversion reads everything it needs before it writes anything, so an element
-// that fails on a short fixed part, a missing attribute or a dashed line type leaves no
-// half-written record in the PDB. Only the pen registration comes after the element is
-// ended, as the pen table is filled for the whole drawing and used after the walk.
+// that fails on a short fixed part or a missing attribute leaves no half-written record
+// in the PDB. Only the pen registration comes after the element is ended, as the pen
+// table is filled for the whole drawing and used after the walk.
+//
+// Dashed line types go to DashedLines.h once everything is read; at the down level they
+// are the only records these kinds write (Walk_PutDashed removes the original), and the
+// other elements are only registered, as their records are in the copy already.
 #include "convert/ElementKinds.h"
 
 #include <algorithm>
@@ -11,8 +15,10 @@
 #include <cstdint>
 #include <limits>
 #include <span>
+#include <vector>
 
 #include "convert/ConvertStatus.h"
+#include "convert/DashedLines.h"
 #include "convert/ElementWalk.h"
 #include "support/ByteOrder.h"
 #include "support/db/ElementRecords.h"
@@ -47,9 +53,6 @@ constexpr std::size_t kClothoidValues = 13;
 constexpr std::size_t kPointSize = 16;
 constexpr std::size_t kContourItemSize = 32;
 
-constexpr std::int16_t kLineType5 = 5;
-constexpr std::int16_t kLineType6 = 6;
-
 // One element's kind word and fixed part, in a buffer as large as the largest fixed part.
 class FixedPart {
   public:
@@ -74,6 +77,7 @@ class FixedPart {
         for (std::size_t i = 0; i < N; ++i) out[i] = F64(offset + 8 * i);
         return out;
     }
+    [[nodiscard]] Point PointAt(std::size_t offset) const { return {F64(offset), F64(offset + 8)}; }
 
   private:
     std::array<std::uint8_t, 2 + kImageFixed> bytes_{};
@@ -90,9 +94,7 @@ int ReadAndTransform(DrawingHandle& handle, const ElementWalkContext& context, F
                                                                              : kConvertBadElement;
 }
 
-bool IsDashed(const LineAttribute& line) {
-    return line.lineType == kLineType5 || line.lineType == kLineType6;
-}
+bool IsDashed(const LineAttribute& line) { return Dashed_IsDashedType(line.lineType); }
 
 // Three values followed by N more, as the record builders take them.
 template <std::size_t N>
@@ -107,8 +109,7 @@ Shorts<4> LineShorts(const ElementHeader& header, const LineAttribute& line) {
     return {header.layer, header.second, line.pen, line.lineType};
 }
 
-// Reads the fixed part and the line attribute of a kind whose line types 5 and 6 are
-// not converted yet.
+// Reads the fixed part and the line attribute of a kind with a line attribute.
 int ReadLined(DrawingHandle& handle, ElementWalkContext& context, FixedPart& fixed, int kind,
               ElementHeader& header, LineAttribute& line) {
     if (const int status = ReadAndTransform(handle, context, fixed, kind); status != kConvertOk) {
@@ -119,7 +120,7 @@ int ReadLined(DrawingHandle& handle, ElementWalkContext& context, FixedPart& fix
         status != kConvertOk) {
         return status;
     }
-    return IsDashed(line) ? Walk_NotConverted(context, line.lineType) : kConvertOk;
+    return kConvertOk;
 }
 
 // Reads the items of the variable part and carries them through the transform.
@@ -133,13 +134,7 @@ int ReadItemsTransformed(DrawingHandle& handle, ElementWalkContext& context, int
     return kConvertOk;
 }
 
-struct Arrow {
-    std::int16_t type = 0;
-    std::int16_t ends = 0;
-    double size = 0.0;
-};
-
-int ReadArrow(DrawingHandle& handle, std::int16_t arrowAid, Arrow& arrow) {
+int ReadArrow(DrawingHandle& handle, std::int16_t arrowAid, ArrowValues& arrow) {
     if (get_att_arrow(&handle, arrowAid, &arrow.type, &arrow.ends, &arrow.size) !=
         quillon::kQuillonOk) {
         return kConvertLookupFailed;
@@ -171,12 +166,31 @@ int ConvertDimensionKind(DrawingHandle& handle, ElementWalkContext& context, int
         status != kConvertOk) {
         return status;
     }
-    Arrow arrow;
+    ArrowValues arrow;
     if (const int status = ReadArrow(handle, fixed.I16(kFourthWordAt), arrow);
         status != kConvertOk) {
         return status;
     }
-    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    if (IsDashed(line)) {
+        return Walk_PutDashed(handle, context, line.pen, [&] {
+            // A dimension line's two points; an arc dimension line's start, a point on
+            // its arc and its end.
+            const Point p1 = fixed.PointAt(kAfterFourthAt);
+            const Point p2 = fixed.PointAt(kAfterFourthAt + 16);
+            if (kind == 12) {
+                return Dashed_ArcDimensionLine(handle, context, header, line.pen, arrow, p1, p2,
+                                               fixed.PointAt(kAfterFourthAt + 32));
+            }
+            // The down level hands a dimension line's body on as a polyline of its two
+            // points, as it does a leader's.
+            if (Walk_IsDownLevel(context)) {
+                const std::array<double, 4> xy{p1.x, p1.y, p2.x, p2.y};
+                return Dashed_Leader(handle, context, header, line.pen, arrow, xy);
+            }
+            return Dashed_DimensionLine(handle, context, header, line.pen, arrow, p1, p2);
+        });
+    }
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
     const std::int16_t flags = Walk_RecordFlags(context);
     const Shorts<2> arrowShorts{arrow.type, arrow.ends};
     if (kind == 11) {
@@ -207,6 +221,7 @@ int Convert_Point(DrawingHandle& handle, ElementWalkContext& context) {
         return kConvertLookupFailed;
     }
     const std::int16_t pen = Walk_Pen(context, attributePen);
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, pen);
     PdmDb_PutElementRec1(Walk_RecordFlags(context), {header.layer, header.second, pen},
                          fixed.Doubles<2>(kFieldsAt));
     // The element is ended whatever the registration gives: a record left open would
@@ -224,6 +239,13 @@ int Convert_Line(DrawingHandle& handle, ElementWalkContext& context) {
         status != kConvertOk) {
         return status;
     }
+    if (IsDashed(line)) {
+        return Walk_PutDashed(handle, context, line.pen, [&] {
+            return Dashed_Line(handle, context, header, line.pen, fixed.PointAt(kFieldsAt),
+                               fixed.PointAt(kFieldsAt + 16));
+        });
+    }
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
     PdmDb_PutElementRec2(Walk_RecordFlags(context), LineShorts(header, line),
                          Join(line.Values(), fixed.Doubles<4>(kFieldsAt)));
     PdmDb_EndElement();
@@ -238,6 +260,13 @@ int Convert_Arc(DrawingHandle& handle, ElementWalkContext& context) {
         status != kConvertOk) {
         return status;
     }
+    if (IsDashed(line)) {
+        return Walk_PutDashed(handle, context, line.pen, [&] {
+            return Dashed_Arc(handle, context, header, line.pen, fixed.PointAt(kFieldsAt),
+                              fixed.PointAt(kFieldsAt + 16), fixed.PointAt(kFieldsAt + 32));
+        });
+    }
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
     PdmDb_PutElementRec3(Walk_RecordFlags(context), LineShorts(header, line),
                          Join(line.Values(), fixed.Doubles<6>(kFieldsAt)));
     PdmDb_EndElement();
@@ -252,6 +281,13 @@ int Convert_Circle(DrawingHandle& handle, ElementWalkContext& context) {
         status != kConvertOk) {
         return status;
     }
+    if (IsDashed(line)) {
+        return Walk_PutDashed(handle, context, line.pen, [&] {
+            return Dashed_Circle(handle, context, header, line.pen, fixed.PointAt(kFieldsAt),
+                                 fixed.F64(kFieldsAt + 16));
+        });
+    }
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
     PdmDb_PutElementRec4(Walk_RecordFlags(context), LineShorts(header, line),
                          Join(line.Values(), fixed.Doubles<3>(kFieldsAt)));
     PdmDb_EndElement();
@@ -274,7 +310,20 @@ int Convert_PaintedCircle(DrawingHandle& handle, ElementWalkContext& context) {
     if (get_att_face(&handle, fixed.I16(kFourthWordAt), &paintNo, &ppat) != quillon::kQuillonOk) {
         return kConvertLookupFailed;
     }
-    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    if (IsDashed(line)) {
+        const std::int32_t mark = Walk_MarkRecords();
+        const int written =
+            Dashed_PaintedCircle(handle, context, header, line.pen, paintNo, ppat,
+                                 fixed.PointAt(kAfterFourthAt), fixed.F64(kAfterFourthAt + 16));
+        Walk_RemoveReplaced(context, mark);
+        (void)Walk_RegisterPaint(handle, paintNo);
+        const int registered = Walk_RegisterPen(handle, line.pen);
+        return written != kConvertOk ? written : registered;
+    }
+    if (Walk_IsDownLevel(context)) {
+        (void)Walk_RegisterPaint(handle, paintNo);
+        return Walk_RegisterPen(handle, line.pen);
+    }
     PdmDb_PutElementRec5(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
                          {paintNo, ppat}, fixed.Doubles<3>(kAfterFourthAt));
     PdmDb_EndElement();
@@ -303,7 +352,18 @@ int Convert_Polyline(DrawingHandle& handle, ElementWalkContext& context) {
     if (get_att_face(&handle, fixed.I16(kFourthWordAt), &paintNo, &ppat) != quillon::kQuillonOk) {
         return kConvertLookupFailed;
     }
-    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    if (IsDashed(line)) {
+        std::vector<double> xy;
+        if (const int status =
+                Dashed_DecodePoints(std::span(context.data).first(count * kPointSize), xy);
+            status != kConvertOk) {
+            return status;
+        }
+        return Walk_PutDashed(handle, context, line.pen, [&] {
+            return Dashed_Polyline(handle, context, header, line.pen, xy);
+        });
+    }
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
     PdmDb_PutElementRec6(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
                          {paintNo, ppat});
     PdmDb_PutElemData(std::span(context.data).first(count * kPointSize));
@@ -324,6 +384,7 @@ int Convert_Mark(DrawingHandle& handle, ElementWalkContext& context) {
         return kConvertLookupFailed;
     }
     const std::int16_t pen = Walk_Pen(context, attributePen);
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, pen);
     const auto xy = fixed.Doubles<2>(kFieldsAt);
     PdmDb_PutElementRec9(Walk_RecordFlags(context), {header.layer, header.second, pen, markNo},
                          {size, xy[0], xy[1]});
@@ -347,12 +408,23 @@ int Convert_Leader(DrawingHandle& handle, ElementWalkContext& context) {
         status != kConvertOk) {
         return status;
     }
-    Arrow arrow;
+    ArrowValues arrow;
     if (const int status = ReadArrow(handle, fixed.I16(kFourthWordAt), arrow);
         status != kConvertOk) {
         return status;
     }
-    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    if (IsDashed(line)) {
+        std::vector<double> xy;
+        if (const int status =
+                Dashed_DecodePoints(std::span(context.data).first(count * kPointSize), xy);
+            status != kConvertOk) {
+            return status;
+        }
+        return Walk_PutDashed(handle, context, line.pen, [&] {
+            return Dashed_Leader(handle, context, header, line.pen, arrow, xy);
+        });
+    }
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
     PdmDb_PutElementRec10(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
                           {arrow.type, arrow.ends}, {arrow.size});
     PdmDb_PutElemData(std::span(context.data).first(count * kPointSize));
@@ -385,9 +457,16 @@ int Convert_Contour(DrawingHandle& handle, ElementWalkContext& context) {
         status != kConvertOk) {
         return status;
     }
-    if (IsDashed(line)) return Walk_NotConverted(context, line.lineType);
+    const std::span<const std::uint8_t> items =
+        std::span(context.data).first(count * kContourItemSize);
+    if (IsDashed(line)) {
+        return Walk_PutDashed(handle, context, line.pen, [&] {
+            return Dashed_Contour(handle, context, header, line.pen, items);
+        });
+    }
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
     PdmDb_PutElementRec17(Walk_RecordFlags(context), LineShorts(header, line), line.Values());
-    PdmDb_PutElemData(std::span(context.data).first(count * kContourItemSize));
+    PdmDb_PutElemData(items);
     PdmDb_EndElement();
     return Walk_RegisterPen(handle, line.pen);
 }
@@ -400,6 +479,12 @@ int Convert_Clothoid(DrawingHandle& handle, ElementWalkContext& context) {
         status != kConvertOk) {
         return status;
     }
+    if (IsDashed(line)) {
+        return Walk_PutDashed(handle, context, line.pen, [&] {
+            return Dashed_Clothoid(handle, context, header, line.pen, fixed.Bytes());
+        });
+    }
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
     PdmDb_PutElementRec18(Walk_RecordFlags(context), LineShorts(header, line),
                           Join(line.Values(), fixed.Doubles<kClothoidValues>(kFieldsAt)));
     PdmDb_EndElement();
@@ -419,6 +504,7 @@ int Convert_Symbol(DrawingHandle& handle, ElementWalkContext& context) {
         return kConvertLookupFailed;
     }
     const std::int16_t pen = Walk_Pen(context, attributePen);
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, pen);
     PdmDb_PutElementRec19(Walk_RecordFlags(context), {header.layer, header.second, pen}, height,
                           fixed.I16(kFourthWordAt), fixed.Doubles<3>(kAfterFourthAt));
     PdmDb_EndElement();
@@ -430,10 +516,12 @@ int Convert_Image(DrawingHandle& handle, ElementWalkContext& context) {
     if (const int status = ReadAndTransform(handle, context, fixed, 20); status != kConvertOk) {
         return status;
     }
-    const ElementHeader header = Walk_ReadHeader(fixed.Header());
-    PdmDb_PutElementRec20(Walk_RecordFlags(context), {header.layer, header.second, header.aid});
-    PdmDb_PutElemData(fixed.Bytes().subspan(kFieldsAt, kImageDataSize));
-    PdmDb_EndElement();
+    if (!Walk_IsDownLevel(context)) {
+        const ElementHeader header = Walk_ReadHeader(fixed.Header());
+        PdmDb_PutElementRec20(Walk_RecordFlags(context), {header.layer, header.second, header.aid});
+        PdmDb_PutElemData(fixed.Bytes().subspan(kFieldsAt, kImageDataSize));
+        PdmDb_EndElement();
+    }
     // The count travels as a 16-bit value; it stops at its largest value rather than
     // turning negative.
     if (context.imageCount < std::numeric_limits<std::int16_t>::max()) ++context.imageCount;
@@ -441,6 +529,8 @@ int Convert_Image(DrawingHandle& handle, ElementWalkContext& context) {
 }
 
 int Convert_StopMark(ElementWalkContext& context) {
+    // The down level keeps the copy's marker.
+    if (Walk_IsDownLevel(context)) return kConvertOk;
     const std::int16_t flags = Walk_RecordFlags(context);
     if (context.pkd == 21 || context.pkd == -21) {
         PdmDb_PutGroupBegin(flags);

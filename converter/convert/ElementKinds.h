@@ -36,9 +36,20 @@
 // Results: 0; kConvertBadElement (14) when the fixed part is short or the element is
 // damaged; kConvertNoMemory (5) when the items exceed the data limit; kConvertLookupFailed
 // (11) when an attribute is not found (nothing is written then) or the pen registration
-// fails (the element is written and ended); kConvertNotConverted (13) for line types 5
-// and 6 (nothing is written; Walk_NotConverted logs it). A point whose pen cannot be
-// registered is still ended.
+// fails (the element is written and ended). A point whose pen cannot be registered is
+// still ended.
+//
+// Line types 5 and 6 (kinds 2, 3, 4, 5, 6, 10, 11, 12, 17, 18): once everything is read,
+// the element goes to its function of DashedLines.h (a painted circle's outline and its
+// fill record, a leader's or dimension line's pieces with their arrow stubs), then the
+// pen is registered (kind 5: the paint colour first); the status is that of the dashed
+// conversion when it is not 0, else the registration's.
+//
+// At the down level (Walk_IsDownLevel) the record is in the copy already: a dashed
+// element is written as above and then removed from the copy (Walk_PutDashed), with a
+// dimension line's body handed on as a polyline of its two points (Dashed_Leader);
+// every other element of these kinds only registers its pen (kind 5: paint colour, then
+// pen); an image only adds to the image count; a stop marker does nothing.
 //
 // An arrow of type 0 is written with size 1.3. The image kind adds 1 to the context's
 // image count. The dimension trace (Walk_TraceSwitch) logs "  寸法線\n" for kind 11.

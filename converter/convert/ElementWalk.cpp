@@ -31,7 +31,53 @@ void Walk_SetDashExpansion(int on) { g_dashExpansion = on; }
 
 int Walk_DashExpansion() { return g_dashExpansion; }
 
+namespace {
+
+// The kinds' names for the kind-name trace of the down level.
+struct KindName {
+    int kind;
+    const char* name;
+};
+constexpr std::array<KindName, 22> kKindNames{{
+    {1, "点"},
+    {2, "線"},
+    {3, "円弧"},
+    {4, "円"},
+    {5, "ペイント付き円"},
+    {6, "ポリライン"},
+    {7, "文字"},
+    {8, "円付き文字列"},
+    {9, "マーク"},
+    {10, "引出し線"},
+    {11, "寸法線"},
+    {12, "円弧寸法線"},
+    {16, "塗り潰し"},
+    {17, "コンタ"},
+    {18, "クロソイド曲線"},
+    {19, "シンボル"},
+    {20, "イメージ"},
+    {21, "プログラムストップ"},
+    {22, "強制ストップ"},
+    {25, "配置要素"},
+    {26, "楕円／楕円弧"},
+    {27, "ベジェ"},
+}};
+
+const char* NameOfKind(int kind) {
+    for (const KindName& k : kKindNames) {
+        if (k.kind == kind) return k.name;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 int Make_PDB_GetPut_Main(DrawingHandle& handle, ElementWalkContext& context) {
+    if (g_trace.kindName && Walk_IsDownLevel(context)) {
+        if (const char* name = NameOfKind(std::abs(static_cast<int>(context.pkd)))) {
+            DbgPrint("  %s\n", name);
+        }
+    }
     switch (std::abs(static_cast<int>(context.pkd))) {
         case 1:
             return Convert_Point(handle, context);
@@ -85,18 +131,20 @@ int Make_PDB_GetPut_Main(DrawingHandle& handle, ElementWalkContext& context) {
     }
 }
 
-int Walk_AllElements(DrawingHandle& handle) {
-    ElementWalkContext context;
+int Walk_Begin(ElementWalkContext& context, WalkLevel level) {
+    context = ElementWalkContext{};
+    context.level = level;
     try {
         context.data.resize(kWalkDataInitial);
     } catch (const std::bad_alloc&) {
         return kConvertNoMemory;
     }
     Matrix4_Identity(context.transform);
-    context.penOverride = 0;
-    context.overridePen = 0;
-    FontCache_Create();
+    return kConvertOk;
+}
 
+int Walk_EachElement(DrawingHandle& handle, ElementWalkContext& context) {
+    const bool downLevel = Walk_IsDownLevel(context);
     int status = kConvertOk;
     // Quillon reports an element it cannot read, or an index block it steps over, with
     // kQuillonDamaged (or kQuillonReadError) from the step that reaches it and leaves the
@@ -105,6 +153,7 @@ int Walk_AllElements(DrawingHandle& handle) {
     // walk ends, and a part of the drawing that could not be read is never passed over
     // as if it had been converted.
     std::int16_t step = db_head(&handle);
+    if (downLevel) PdmDb_QueryMulti();
     while (step == quillon::kQuillonOk || step == quillon::kQuillonDamaged ||
            step == quillon::kQuillonReadError) {
         std::array<std::uint8_t, 2> kindBytes{};
@@ -119,13 +168,23 @@ int Walk_AllElements(DrawingHandle& handle) {
         Walk_SetLayerOverride(0);
         status = getStatus == quillon::kQuillonOk ? Make_PDB_GetPut_Main(handle, context)
                                                   : kConvertBadElement;
-        if (status != kConvertOk) {
+        if (status != kConvertOk && !downLevel) {
             DbgPrint("      Error! Make_PDB_GetPut_Main() rtn[%d] pid[%d] pkd[%d]\n", status, pid,
                      context.pkd);
         }
         (void)db_seek(&handle, pid);
         step = db_skp(&handle);
     }
+    return status;
+}
+
+int Walk_AllElements(DrawingHandle& handle) {
+    ElementWalkContext context;
+    if (const int begun = Walk_Begin(context, WalkLevel::kNormal); begun != kConvertOk) {
+        return begun;
+    }
+    FontCache_Create();
+    const int status = Walk_EachElement(handle, context);
     FontCache_Destroy();
 
     std::array<char, quillon::kBackgroundNameSize> name{};

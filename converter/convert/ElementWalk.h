@@ -28,13 +28,25 @@
 [[nodiscard]] int Walk_AllElements(DrawingHandle& handle);
 [[nodiscard]] int Make_PDB_GetPut_Main(DrawingHandle& handle, ElementWalkContext& context);
 
+// The parts both levels' walks share.
+// Walk_Begin: a fresh context of `level`, its data buffer allocated (failure: 5), the
+// transform the identity, the pen override off. 0 or kConvertNoMemory.
+[[nodiscard]] int Walk_Begin(ElementWalkContext& context, WalkLevel level);
+// Walk_EachElement: step 2 above over every element. At the down level command 13
+// (PdmDb_QueryMulti) is sent once right after db_head and a failing element writes no
+// log line. The status of the last element.
+[[nodiscard]] int Walk_EachElement(DrawingHandle& handle, ElementWalkContext& context);
+
 // The trace switches: an element trace ("      db_get() pid[%d] pkd[%d] rtn[%d]\n" for
 // each top-level element, "        db_get() pid[%d] pkd[%d]\n" for each member of a
-// placed element) and a dimension trace ("  寸法線\n" for each dimension line). Both are
-// turned off at the start of every conversion; no option turns them on.
+// placed element), a dimension trace ("  寸法線\n" for each dimension line) and, at the
+// down level only, a kind-name trace (two blanks, the kind's name and a line feed for
+// each element of kinds 1-12, 16-22 and 25-27, e.g. "  点\n"). All are turned off at
+// the start of every conversion; no option turns them on.
 struct TraceSwitch {
     bool element = false;
     bool dimension = false;
+    bool kindName = false;
 };
 [[nodiscard]] TraceSwitch& Walk_TraceSwitch();
 

@@ -45,11 +45,32 @@ std::size_t KeepBoundaryBlocks(std::span<std::uint8_t> data, std::size_t count) 
     return kept * kFillItemSize;
 }
 
+// The same fold of the holes' and the paint's results as the normal level's (below).
+int HolesAndPaint(int holes, int paint) { return paint == kConvertOk && holes > 0 ? holes : paint; }
+
+// A fill the down level keeps in the copy: its holes under the element number of its
+// position (unless it is hatched), then its paint colour.
+int KeepFill(DrawingHandle& handle, const ElementWalkContext& context,
+             std::span<const std::uint8_t> element) {
+    std::int16_t faceAid = 0;
+    (void)LoadI16(element, 8, faceAid);
+    std::int16_t paintNo = 0;
+    std::int16_t ppat = 0;
+    if (get_att_face(&handle, faceAid, &paintNo, &ppat) != quillon::kQuillonOk) {
+        return kConvertLookupFailed;
+    }
+    const int holes = ppat < 0 ? kConvertOk
+                               : Put_FillHoles(handle, context.transform, context.pid,
+                                               Walk_ElementNumber(context.pid));
+    return HolesAndPaint(holes, Walk_RegisterPaint(handle, paintNo));
+}
+
 }  // namespace
 
 int Convert_Fill(DrawingHandle& handle, ElementWalkContext& context) {
     std::array<std::uint8_t, 2 + kFillFixedSize> element{};
     if (const int rc = Walk_ReadFixed(handle, context, element); rc != kConvertOk) return rc;
+    if (Walk_IsDownLevel(context)) return KeepFill(handle, context, element);
     std::size_t count = 0;
     if (const int rc = Walk_ReadItems(handle, context, kFillItemSize, count); rc != kConvertOk)
         return rc;
@@ -84,9 +105,7 @@ int Convert_Fill(DrawingHandle& handle, ElementWalkContext& context) {
         PdmDb_EndElement();
         holes = Put_FillHoles(handle, context.transform, context.pid, elemNo);
     }
-    const int status = Walk_RegisterPaint(handle, paintNo);
     // Pelmar's results for the holes are negative and are not the fill's; the holes' own
     // failures (positive) are, unless the paint registration failed already.
-    if (status == kConvertOk && holes > 0) return holes;
-    return status;
+    return HolesAndPaint(holes, Walk_RegisterPaint(handle, paintNo));
 }

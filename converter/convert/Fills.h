@@ -23,6 +23,11 @@
 //      ended; then the holes of the fill with n (Put_FillHoles, FillHoles.h).
 //   5. The paint colour is registered (Walk_RegisterPaint), hatched fills included.
 //
+// At the down level the fill stays in the copy as it is: after the fixed part only the
+// face attribute is looked up (not found: 11), the holes are put with the element number
+// of the fill's position (Walk_ElementNumber(pid)) unless ppat is negative, and the
+// paint colour is registered; the results fold as below.
+//
 // Results: the paint registration's result (0, 11 colour not found, or Pelmar's result);
 // when that is 0, a failure of the holes' own conversion (5 no memory, 11 the holes could
 // not be started, 12 a hole curve could not be sampled) is the result, so that a fill

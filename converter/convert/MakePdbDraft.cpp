@@ -7,6 +7,8 @@
 #include "convert/MakePdbDraft.h"
 
 #include "convert/ConvertStatus.h"
+#include "convert/DownLevelOpen.h"
+#include "convert/DownLevelWalk.h"
 #include "convert/DrawingOpen.h"
 #include "convert/ElementWalk.h"
 #include "quillon/Quillon.h"
@@ -24,25 +26,42 @@ int CloseConversion(DrawingHandle& handle) {
     return session;
 }
 
-int NormalLevel(std::string_view drawingPath, std::string_view newPdbPath, int sourceKind,
-                int dashExpansion) {
+// What differs between the two levels: the open, the walk and the log lines.
+struct Level {
+    int (*open)(std::string_view, std::string_view, DrawingHandle&, int);
+    int (*walk)(DrawingHandle&);
+    const char* openFailed;
+    const char* walkFailed;
+    const char* closeFailed;
+};
+
+constexpr Level kNormal{
+    PDB_drfio_init_put_layer, Walk_AllElements, "    CAD図面のオープン(初期化)失敗 rc[%d]\n",
+    "    PDBデータに書き込み失敗 rc[%d]\n", "    CAD図面のクローズ(後始末)失敗 rc[%d]\n"};
+constexpr Level kLevel1{PDB_expdm_PutLayerPlus, Walk_DownLevelElements,
+                        "    CAD図面のオープン(初期化)失敗(=Level1) rc[%d]\n",
+                        "    PDBデータに書き込み失敗(=Level1) rc[%d]\n",
+                        "    CAD図面のクローズ(後始末)失敗(=Level1) rc[%d]\n"};
+
+int Convert(const Level& level, std::string_view drawingPath, std::string_view newPdbPath,
+            int sourceKind, int dashExpansion) {
     Walk_TraceSwitch() = TraceSwitch{};
     Walk_SetDashExpansion(dashExpansion);
 
     DrawingHandle handle{};
-    if (const int opened = PDB_drfio_init_put_layer(drawingPath, newPdbPath, handle, sourceKind);
+    if (const int opened = level.open(drawingPath, newPdbPath, handle, sourceKind);
         opened != kConvertOk) {
         (void)CloseConversion(handle);
-        DbgPrint("    CAD図面のオープン(初期化)失敗 rc[%d]\n", opened);
+        DbgPrint(level.openFailed, opened);
         return opened;
     }
-    if (const int walked = Walk_AllElements(handle); walked != kConvertOk) {
+    if (const int walked = level.walk(handle); walked != kConvertOk) {
         (void)CloseConversion(handle);
-        DbgPrint("    PDBデータに書き込み失敗 rc[%d]\n", walked);
+        DbgPrint(level.walkFailed, walked);
         return walked;
     }
     if (const int closed = CloseConversion(handle); closed != kConvertOk) {
-        DbgPrint("    CAD図面のクローズ(後始末)失敗 rc[%d]\n", closed);
+        DbgPrint(level.closeFailed, closed);
         return closed;
     }
     return kConvertOk;
@@ -52,9 +71,6 @@ int NormalLevel(std::string_view drawingPath, std::string_view newPdbPath, int s
 
 int Make_PDB_Draft(int level, std::string_view drawingPath, std::string_view newPdbPath,
                    int sourceKind, int dashExpansion) {
-    if (level == kDownLevel) {
-        DbgPrint("    Level1の変換は未対応 rc[%d]\n", kConvertNotConverted);
-        return kConvertNotConverted;
-    }
-    return NormalLevel(drawingPath, newPdbPath, sourceKind, dashExpansion);
+    return Convert(level == kDownLevel ? kLevel1 : kNormal, drawingPath, newPdbPath, sourceKind,
+                   dashExpansion);
 }

@@ -24,12 +24,15 @@
 //   The close releases only what is still held: no session is closed twice, and a
 //   drawing the open has already closed again is not counted as a failure.
 //
-// Level 1 (the down-level conversion) is not built yet: it touches no file, writes the
-// line "    Level1の変換は未対応 rc[13]\n" and returns kConvertNotConverted (13), so a
-// job asked for it ends with exit code 13 and leaves no PDB.
+// Level 1 (the down-level conversion): the same steps with the down-level open
+// (PDB_expdm_PutLayerPlus, DownLevelOpen.h) and walk (Walk_DownLevelElements,
+// DownLevelWalk.h), and the lines "    CAD図面のオープン(初期化)失敗(=Level1) rc[%d]\n",
+// "    PDBデータに書き込み失敗(=Level1) rc[%d]\n" and
+// "    CAD図面のクローズ(後始末)失敗(=Level1) rc[%d]\n". The trace switches of both walks
+// are off at the start.
 //
 // Results: 0, or a status as ConvertStatus.h describes (db_open_ex's status, 5, 11, 12,
-// 13, 14, 15, 21, 22, a Pelmar result).
+// 14, 15, 16, 21, 22, a Pelmar result).
 #pragma once
 
 #include <string_view>

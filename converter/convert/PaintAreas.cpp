@@ -114,9 +114,15 @@ void ConvertAreaElement(const AreaElements& area, std::int32_t position, std::in
     // A boundary of an invisible area is written hidden; a hidden copy stays hidden.
     area.context.pkd = static_cast<std::int16_t>(visible == 0 ? -std::abs(kind) : kind);
     Walk_SetLayerOverride(area.layer);
+    // A boundary is always written as new records, whatever its line type, even at the
+    // down level, where the element itself stays in the copy: the area's groups refer
+    // to the records by their new numbers.
+    const WalkLevel level = area.context.level;
+    area.context.level = WalkLevel::kNormal;
     const std::int32_t before = PdmDb_LastElemNo();
     (void)Make_PDB_GetPut_Main(area.handle, area.context);
     const std::int32_t after = PdmDb_LastElemNo();
+    area.context.level = level;
     for (std::int32_t n = before + 1; n <= after && numbers.Ok(); ++n) numbers.Append(n);
 }
 
@@ -252,9 +258,13 @@ int Convert_PaintArea(DrawingHandle& handle, ElementWalkContext& context) {
     if (status != kConvertOk) return status;
 
     const std::array<double, 3> values = line.Values();
+    const std::int32_t mark = Walk_MarkRecords();
     PdmDb_PutElementRec16(flags, {header.layer, header.second, line.pen, line.lineType},
                           {values[0], values[1], values[2]}, {paintNo, ppat});
     PdmDb_PutElemData(data);
     PdmDb_EndElement();
+    // At the down level the new fill record replaces the area of the copy; it is removed
+    // once, when its replacement is complete.
+    Walk_RemoveReplaced(context, mark);
     return Walk_RegisterPaint(handle, paintNo);
 }

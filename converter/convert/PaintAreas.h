@@ -35,6 +35,12 @@
 //      three values, paint number, ppat; the fill data; the element is ended; the paint
 //      colour is registered, whose result is the status.
 //
+// At the down level the area is converted the same way, its boundary and hole elements
+// written as new records whatever their line type (they themselves stay in the copy),
+// and once its fill record is written the area is removed from the copy
+// (Walk_RemoveReplaced: not a member of a placement). An area that writes no fill
+// record stays.
+//
 // The context's pid and pkd are those of the area again when the function returns; the
 // walk's cursor is left on the last boundary element read (the walk seeks back to pid).
 //

@@ -40,25 +40,15 @@ constexpr std::size_t kEllipseDirection = 64;
 // parameters exactly.
 constexpr double kPerpendicular = 1e-12;
 
-// The line attribute of a curve; dashed types are logged and refused for now.
-int CurveLineAttribute(DrawingHandle& handle, const ElementWalkContext& context,
-                       const ElementHeader& header, LineAttribute& line) {
-    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
-        status != kConvertOk) {
-        return status;
-    }
-    return Dashed_IsDashedType(line.lineType) ? Walk_NotConverted(context, line.lineType)
-                                              : kConvertOk;
-}
-
-// Writes the sampled points and registers the pen; the registration is the status.
+// Writes the sampled points (a dashed polyline for line types 5 and 6) and registers the
+// pen. A curve is always replaced: at the down level the original is then removed.
 int FinishCurve(DrawingHandle& handle, const ElementWalkContext& context,
                 const ElementHeader& header, const LineAttribute& line, const PointArray& points) {
-    if (const int status = Put_SampledPolyline(context, header, line, points.xy);
-        status != kConvertOk) {
-        return status;
-    }
-    return Walk_RegisterPen(handle, line.pen);
+    return Walk_PutDashed(handle, context, line.pen, [&] {
+        return Dashed_IsDashedType(line.lineType)
+                   ? Dashed_Polyline(handle, context, header, line.pen, points.xy)
+                   : Put_SampledPolyline(context, header, line, points.xy);
+    });
 }
 
 }  // namespace
@@ -125,9 +115,16 @@ int Put_SampledPolyline(const ElementWalkContext& context, const ElementHeader& 
     // The closing values of a sampled polyline: the pen and 0.
     const Shorts<2> closing{line.pen, 0};
     const std::size_t pointCount = xy.size() / 2;
+    // Each later run repeats the joint point: without it the segment between the last
+    // point of one record and the first of the next would be missing from the drawing.
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(std::min(pointCount, kSampledRunPoints) * 16);
-    for (std::size_t first = 0; first < pointCount; first += kSampledRunPoints) {
+    try {
+        bytes.reserve(std::min(pointCount, kSampledRunPoints) * 16);
+    } catch (const std::bad_alloc&) {
+        return kConvertNoMemory;
+    }
+    std::size_t first = 0;
+    while (first < pointCount) {
         const std::size_t run = std::min(kSampledRunPoints, pointCount - first);
         bytes.assign(run * 16, 0);
         for (std::size_t i = 0; i < run * 2; ++i) {
@@ -136,6 +133,8 @@ int Put_SampledPolyline(const ElementWalkContext& context, const ElementHeader& 
         PdmDb_PutElementRec6(flags, fields, attributeValues, closing);
         PdmDb_PutElemData(bytes);
         PdmDb_EndElement();
+        if (first + run >= pointCount) break;
+        first += run - 1;
     }
     return kConvertOk;
 }
@@ -147,7 +146,7 @@ int Convert_Ellipse(DrawingHandle& handle, ElementWalkContext& context) {
     }
     const ElementHeader header = Walk_ReadHeader(std::span(fixed).subspan(2));
     LineAttribute line;
-    if (const int status = CurveLineAttribute(handle, context, header, line);
+    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
         status != kConvertOk) {
         return status;
     }
@@ -178,7 +177,7 @@ int Convert_Bezier(DrawingHandle& handle, ElementWalkContext& context) {
     }
     const ElementHeader header = Walk_ReadHeader(std::span(fixed).subspan(2));
     LineAttribute line;
-    if (const int status = CurveLineAttribute(handle, context, header, line);
+    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
         status != kConvertOk) {
         return status;
     }

@@ -19,15 +19,16 @@
 //   through the transform (a Bézier curve's image is the curve of the images of its
 //   control points), then Bezier_ToPolyline samples it.
 //
-// Both, in order: the line attribute (not found: 11, nothing written); line types 5
-// and 6 are not converted yet: Walk_NotConverted's line
-// "      未対応の要素 pkd[%d] 線種[%d]\n" and kConvertNotConverted (13), nothing written;
-// sampling failure (a non-finite value, a curve of more points than the samplers allow,
-// an ellipse without extent, a Bézier without control points): 12, nothing written; the
-// polyline records (Put_SampledPolyline: runs of kSampledRunPoints points, the joint
-// point not repeated); then the pen is registered, whose result (0 or 11) is the
-// element's status. A fixed part that Quillon gives short or damaged: kConvertBadElement
-// (14). No memory for the control points: kConvertNoMemory (5).
+// Both, in order: the line attribute (not found: 11, nothing written); sampling failure
+// (a non-finite value, a curve of more points than the samplers allow, an ellipse
+// without extent, a Bézier without control points): 12, nothing written; the points:
+// for line types 5 and 6 a dashed polyline (Dashed_Polyline, DashedLines.h), otherwise
+// polyline records (Put_SampledPolyline: runs of kSampledRunPoints points, each later
+// run beginning with the joint point); at the down level the original element is then
+// removed (Walk_RemoveReplaced); then the pen is registered. The status of the dashed
+// polyline when it is not 0, else the registration's (0 or 11). A fixed part that Quillon gives
+// short or damaged: kConvertBadElement (14). No memory for the control points: kConvertNoMemory
+// (5).
 #pragma once
 
 #include <cstddef>

@@ -118,6 +118,16 @@ int FinishText(DrawingHandle& handle, std::string_view text, std::int16_t aid, s
     return Walk_PutTextAttribute(handle, aid, elemNo, verticalRule);
 }
 
+// A text the down level keeps in the copy: its pen registered (result not used) and its
+// text attribute under the element number of its position, without the vertical-font
+// rule. The height the record would carry is not written, so the transform's scale of
+// it has nothing to change.
+int KeepText(DrawingHandle& handle, const ElementWalkContext& context, std::int16_t aid,
+             std::int16_t attributePen) {
+    (void)Walk_RegisterPen(handle, Walk_Pen(context, attributePen));
+    return Walk_PutTextAttribute(handle, aid, Walk_ElementNumber(context.pid), false);
+}
+
 }  // namespace
 
 int Walk_PutTextAttribute(DrawingHandle& handle, std::int16_t aid, std::int32_t elemNo,
@@ -152,6 +162,7 @@ int Convert_Text(DrawingHandle& handle, ElementWalkContext& context) {
     const ElementHeader header = Walk_ReadHeader(std::span(element).subspan(kHeaderAt, 6));
     SymbolDetail detail;
     if (!ReadSymbolDetail(handle, header.aid, detail)) return kConvertLookupFailed;
+    if (Walk_IsDownLevel(context)) return KeepText(handle, context, header.aid, detail.pen);
     double height = Xform_Length(context.transform, detail.height);
     double ratio = detail.ratio;
     std::array<double, 6> d{};
@@ -185,6 +196,7 @@ int Convert_CircledString(DrawingHandle& handle, ElementWalkContext& context) {
     if (get_att_symb(&handle, header.aid, &attributePen, &fontId, &height) != quillon::kQuillonOk) {
         return kConvertLookupFailed;
     }
+    if (Walk_IsDownLevel(context)) return KeepText(handle, context, header.aid, attributePen);
     const std::int16_t pen = Walk_Pen(context, attributePen);
     std::array<double, 4> d{height};
     for (std::size_t i = 0; i < 3; ++i) d[i + 1] = F64At(element, kFieldsAt + 8 * i);

@@ -28,6 +28,11 @@
 // the face name of the font is not found for the registration; a non-zero result of
 // PDB_ATT_SYMB_Plus as it is.
 //
+// At the down level (the record is in the copy already) neither kind writes a record: the
+// pen is registered (result not used) and the text attribute is put under the element
+// number of the text's position (Walk_ElementNumber(pid)), without the vertical-font
+// rule; its result is the status. The text is still read and checked as above.
+//
 // A ratio of 0 has no inverse: a vertical text with ratio 0 keeps the ratio 0 (its
 // height becomes 0 as the rule says).
 #pragma once

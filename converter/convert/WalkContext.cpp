@@ -12,12 +12,15 @@
 #include "convert/ConvertStatus.h"
 #include "pelmar/Pelmar.h"
 #include "support/ByteOrder.h"
-#include "support/pipe/DebugPrint.h"
+#include "support/db/ElementRecords.h"
 #include "support/tables/PdbTables.h"
 
 namespace {
 
-std::int16_t g_layerOverride = 0;
+// The layer overrides of the two levels and the one in force.
+std::int16_t g_normalOverride = 0;
+std::int16_t g_downLevelOverride = 0;
+std::int16_t* g_layerOverride = &g_normalOverride;
 
 // Paint colours are registered with a fixed width and the paint number as colour code.
 constexpr double kPaintPenWidth = 0.13;
@@ -25,9 +28,29 @@ constexpr std::int32_t kPaintWidthCode = 1;
 
 }  // namespace
 
-std::int16_t Walk_LayerOverride() { return g_layerOverride; }
+std::int16_t Walk_LayerOverride() { return *g_layerOverride; }
 
-void Walk_SetLayerOverride(std::int16_t layer) { g_layerOverride = layer; }
+void Walk_SetLayerOverride(std::int16_t layer) { *g_layerOverride = layer; }
+
+void Walk_UseDownLevelOverride(bool on) {
+    g_layerOverride = on ? &g_downLevelOverride : &g_normalOverride;
+}
+
+std::int32_t Walk_ElementNumber(std::int32_t position) {
+    return position > 0 ? position - position / 128 : 0;
+}
+
+std::int32_t Walk_MarkRecords() { return PdmDb_LastElemNo(); }
+
+void Walk_RemoveReplaced(const ElementWalkContext& context, std::int32_t mark) {
+    // A member belongs to its definition, which every placement of it shares: without it
+    // the definition would name an element the PDB no longer has, and the PDB could not
+    // be written at all.
+    if (!Walk_IsDownLevel(context) || context.placementDepth > 0) return;
+    // The server numbers new records in order without reuse, so a changed last number
+    // means that at least one record of the replacement was put.
+    if (PdmDb_LastElemNo() != mark) PdmDb_DeleteElement(context.pid);
+}
 
 std::int16_t Walk_RecordFlags(const ElementWalkContext& context) {
     return context.pkd < 0 ? static_cast<std::int16_t>(0x8000) : std::int16_t{0};
@@ -38,7 +61,7 @@ ElementHeader Walk_ReadHeader(std::span<const std::uint8_t> fixed) {
     (void)LoadI16(fixed, 0, header.layer);
     (void)LoadI16(fixed, 2, header.second);
     (void)LoadI16(fixed, 4, header.aid);
-    if (g_layerOverride > 0) header.layer = g_layerOverride;
+    if (*g_layerOverride > 0) header.layer = *g_layerOverride;
     return header;
 }
 
@@ -129,9 +152,4 @@ int Walk_ReadFixed(DrawingHandle& handle, const ElementWalkContext& context,
     const std::int16_t status =
         db_get(&handle, element.data() + 2, static_cast<std::int32_t>(size));
     return status == quillon::kQuillonOk ? kConvertOk : kConvertBadElement;
-}
-
-int Walk_NotConverted(const ElementWalkContext& context, std::int16_t lineType) {
-    DbgPrint("      未対応の要素 pkd[%d] 線種[%d]\n", context.pkd, lineType);
-    return kConvertNotConverted;
 }

@@ -4,6 +4,14 @@
 // One ElementWalkContext exists per walk; Make_PDB_GetPut_Main receives it for every
 // element, placed members included. The layer override is process-wide: it is set to 0
 // before each top-level element and set by a placement for its members.
+//
+// The same per-kind conversions serve both levels of the conversion step. At the normal
+// level every element becomes records of a new PDB. At the down level the PDB starts as
+// a byte copy of the drawing, so an element is written only where it must be replaced
+// (dashed line types, ellipses, Bézier curves, paint areas), and the replaced element is
+// then removed from the copy (Walk_RemoveReplaced); every other element is only
+// registered (pens, paint colours, text attributes, holes), its record already being in
+// the copy. Each kind consults the context's level for this.
 #pragma once
 
 #include <array>
@@ -26,7 +34,13 @@ inline constexpr std::size_t kWalkDataLimit = 256u * 1024 * 1024;
 // placement, or one that contains itself, fails with kConvertPlacementTooDeep.
 inline constexpr int kWalkMaxPlacementDepth = 64;
 
+enum class WalkLevel : std::uint8_t {
+    kNormal,     // every element written as new records
+    kDownLevel,  // only replaced elements written, the originals removed
+};
+
 struct ElementWalkContext {
+    WalkLevel level = WalkLevel::kNormal;
     std::vector<std::uint8_t> data;  // the data buffer (see above)
     std::int32_t pid = 0;            // position of the current element
     std::int16_t pkd = 0;            // kind code as read (sign kept; members already -50)
@@ -38,9 +52,34 @@ struct ElementWalkContext {
     std::int64_t placedMembers = 0;  // members converted under the current top-level placement
 };
 
-// The process-wide layer override (0 = none).
+// The process-wide layer override (0 = none). Each level has its own value: the
+// down-level walk selects its own (Walk_UseDownLevelOverride(true)) for its run and the
+// normal one again at its end, so that neither walk sees what the other left behind.
 [[nodiscard]] std::int16_t Walk_LayerOverride();
 void Walk_SetLayerOverride(std::int16_t layer);
+void Walk_UseDownLevelOverride(bool on);
+
+[[nodiscard]] inline bool Walk_IsDownLevel(const ElementWalkContext& context) {
+    return context.level == WalkLevel::kDownLevel;
+}
+
+// The element number of element position n: n - trunc(n / 128) (slot 0 of every index
+// block of 128 slots is the block's own header). The number under which the extension
+// file keys an element that the down-level conversion keeps from the copy. A position
+// that is not positive gives 0.
+[[nodiscard]] std::int32_t Walk_ElementNumber(std::int32_t position);
+
+// The last element number of the PDB session (PdmDb_LastElemNo), taken before an element
+// is written, for Walk_RemoveReplaced.
+[[nodiscard]] std::int32_t Walk_MarkRecords();
+// At the down level: when records were put since `mark` (the element was written as
+// its replacement), removes the element at context.pid from the PDB
+// (PdmDb_DeleteElement). An element whose conversion wrote nothing (a lookup or sampling
+// failure) stays in the copy, so a failure never loses it. A member of a placement
+// (context.placementDepth > 0) is never removed: its definition, shared by every
+// placement of it, must keep all its members for the PDB to stay whole; its pieces are
+// written all the same. Nothing at the normal level.
+void Walk_RemoveReplaced(const ElementWalkContext& context, std::int32_t mark);
 
 // The record builders' flags word for the context's pkd: 0x8000 set when pkd < 0.
 [[nodiscard]] std::int16_t Walk_RecordFlags(const ElementWalkContext& context);
@@ -100,10 +139,19 @@ struct LineAttribute {
 [[nodiscard]] int Walk_ReadFixed(DrawingHandle& handle, const ElementWalkContext& context,
                                  std::span<std::uint8_t> element);
 
-// An element this converter does not convert yet (line types 5 and 6, fills, paint
-// areas): logs "      未対応の要素 pkd[%d] 線種[%d]\n" with the context's pkd and
-// `lineType` (0 for kinds without a line attribute) and returns kConvertNotConverted.
-[[nodiscard]] int Walk_NotConverted(const ElementWalkContext& context, std::int16_t lineType);
+// A dashed element (line type 5 or 6): `write` puts its pieces (DashedLines.h) and
+// gives their status; at the down level the original is then removed
+// (Walk_RemoveReplaced); the pen is registered. The status of the pieces when it is not
+// 0, else that of the registration.
+template <class Write>
+[[nodiscard]] int Walk_PutDashed(DrawingHandle& handle, const ElementWalkContext& context,
+                                 std::int16_t pen, Write&& write) {
+    const std::int32_t mark = Walk_MarkRecords();
+    const int written = write();
+    Walk_RemoveReplaced(context, mark);
+    const int registered = Walk_RegisterPen(handle, pen);
+    return written != 0 ? written : registered;
+}
 
 // ---- Conversions of their own files, called by Make_PDB_GetPut_Main ---------------------
 
@@ -118,8 +166,11 @@ struct LineAttribute {
 
 // Writes the sampled points of a curve (already transformed) for a line type other than
 // 5 and 6: polyline records of kind 6 (layer, second header word, pen, line type, the
-// three attribute values, closing values pen and 0) in consecutive runs of 1000 points,
-// the last run holding the rest, each run ended as an element. 0.
+// three attribute values, closing values pen and 0) in runs of at most 1000 points,
+// each run ended as an element. Every run after the first begins with the last point of
+// the run before it and adds up to 999 new points, so that the records of a long curve
+// join without a gap: 2500 points give runs of 1000, 1000 and 502 points. No points: no
+// record. 0.
 [[nodiscard]] int Put_SampledPolyline(const ElementWalkContext& context,
                                       const ElementHeader& header, const LineAttribute& line,
                                       std::span<const double> xy);

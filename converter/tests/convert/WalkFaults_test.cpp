@@ -67,8 +67,7 @@ TEST_F(WalkFaults, DamagedElementFailsAsBadAndTheNextIsConverted) {
 TEST_F(WalkFaults, FailingElementsAreLoggedAndTheWalkGoesOn) {
     pdbform::PdbFile drawing = WalkDrawing();
     ASSERT_NE(drawing.Append(Elem(2, 1, 99, {0, 0, 1, 1})), 0u);               // no attribute
-    ASSERT_NE(drawing.Append(Elem(2, 1, kDashedLine, {0, 0, 2, 2})), 0u);      // type 5
-    ASSERT_NE(drawing.Append(Elem(16, 1, kSolidLine)), 0u);                    // fill
+    ASSERT_NE(drawing.Append(Elem(16, 1, kSolidLine)), 0u);                    // no blocks
     ASSERT_NE(drawing.Append(Elem(2, 1, kUnknownPenLine, {0, 0, 3, 3})), 0u);  // pen unknown
     pdbform::Element beyond = Elem(7, 1, kPlainText, {0, 0, 1, 0, 0});
     SetText(beyond, "短い", 200);
@@ -90,13 +89,9 @@ TEST_F(WalkFaults, FailingElementsAreLoggedAndTheWalkGoesOn) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(lines,
               "      Error! Make_PDB_GetPut_Main() rtn[11] pid[1] pkd[2]\n"
-              "      未対応の要素 pkd[2] 線種[5]\n"
-              "      Error! Make_PDB_GetPut_Main() rtn[13] pid[2] pkd[2]\n"
-              "      未対応の要素 pkd[16] 線種[0]\n"
-              "      Error! Make_PDB_GetPut_Main() rtn[13] pid[3] pkd[16]\n"
-              "      Error! Make_PDB_GetPut_Main() rtn[11] pid[4] pkd[2]\n"
-              "      Error! Make_PDB_GetPut_Main() rtn[14] pid[5] pkd[7]\n"
-              "      Error! Make_PDB_GetPut_Main() rtn[14] pid[6] pkd[8]\n");
+              "      Error! Make_PDB_GetPut_Main() rtn[11] pid[3] pkd[2]\n"
+              "      Error! Make_PDB_GetPut_Main() rtn[14] pid[4] pkd[7]\n"
+              "      Error! Make_PDB_GetPut_Main() rtn[14] pid[5] pkd[8]\n");
     // The line whose pen cannot be registered is written; the texts that lie are not.
     const auto got = Elements(pdb);
     ASSERT_EQ(got.size(), 2u);
@@ -110,11 +105,11 @@ TEST_F(WalkFaults, FailingElementsAreLoggedAndTheWalkGoesOn) {
 TEST_F(WalkFaults, TheLastElementsStatusIsTheWalks) {
     pdbform::PdbFile drawing = WalkDrawing();
     ASSERT_NE(drawing.Append(Elem(2, 1, kSolidLine, {0, 0, 1, 1})), 0u);
-    ASSERT_NE(drawing.Append(Elem(4, 1, kDashedLine, {0, 0, 1})), 0u);
+    ASSERT_NE(drawing.Append(Elem(4, 1, kUnknownPenLine, {0, 0, 1})), 0u);
     int status = -1;
     const pdbform::PdbFile pdb = Convert(drawing, status);
-    EXPECT_EQ(status, 13);
-    EXPECT_EQ(Elements(pdb).size(), 1u);
+    EXPECT_EQ(status, 11);
+    EXPECT_EQ(Elements(pdb).size(), 2u);
 }
 
 TEST_F(WalkFaults, PolylinesLargerThanTheFirstBufferAreConvertedWhole) {

@@ -2,6 +2,8 @@
 // holding every kind the walk converts is walked, the PDB read back, and each element
 // compared with the drawing's, its attributes with the attribute's values; then the
 // overrides and the transform on direct conversions.
+#include <cmath>
+#include <map>
 #include <tuple>
 
 #include "WalkFixture.h"
@@ -288,6 +290,67 @@ TEST_F(WalkKinds, TextAttributesFontsAndPensAreRegistered) {
     };
     EXPECT_EQ(symbols,
               (decltype(symbols){{number(1), 0.25, 0, 0.0, 0.0}, {number(2), 1.0, 1, 0.5, 0.25}}));
+}
+
+// Every kind with a line attribute, dashed (type 5) and cut by the pattern: each becomes
+// polyline pieces on its own layer (the layer is the kind here), nothing of its own
+// kind is written, a painted circle adds its fill record, and the arrows of leaders and
+// dimension lines become stubs.
+TEST_F(WalkKinds, EveryDashedKindIsCutIntoPieces) {
+    pdbform::PdbFile drawing = WalkDrawing();
+    ASSERT_NE(drawing.Append(Elem(2, 2, kDashedLine, {0, 0, 9, 0})), 0u);
+    ASSERT_NE(drawing.Append(Elem(3, 3, kDashedLine, {10, 0, 0, 10, -10, 0})), 0u);
+    ASSERT_NE(drawing.Append(Elem(4, 4, kDashedLine, {1, 1, 10})), 0u);
+    pdbform::Element painted = Elem(5, 5, kDashedLine, {0, 0, 10}, 8);
+    SetI16(painted, 6, kFacePaint3);
+    ASSERT_NE(drawing.Append(painted), 0u);
+    pdbform::Element polyline = Elem(6, 6, kDashedLine);
+    SetI16(polyline, 6, kFacePaint3);
+    SetPoints(polyline, {0, 0, 5, 0, 5, 5});
+    ASSERT_NE(drawing.Append(polyline), 0u);
+    pdbform::Element leader = Elem(10, 10, kDashedLine);
+    SetI16(leader, 6, kArrowType0);
+    SetPoints(leader, {0, 0, 6, 8, 20, 8});
+    ASSERT_NE(drawing.Append(leader), 0u);
+    pdbform::Element dimension = Elem(11, 11, kDashedLine, {0, 0, 0, -5});
+    SetI16(dimension, 38, kArrowType2);
+    ASSERT_NE(drawing.Append(dimension), 0u);
+    pdbform::Element arcDimension = Elem(12, 12, kDashedLine, {10, 0, 0, -10, -10, 0});
+    SetI16(arcDimension, 54, kArrowType2);
+    ASSERT_NE(drawing.Append(arcDimension), 0u);
+
+    Walk_SetDashExpansion(1);
+    int status = -1;
+    const pdbform::PdbFile pdb = Convert(drawing, status);
+    Walk_SetDashExpansion(0);
+    EXPECT_EQ(status, 0);
+
+    std::map<int, int> pieces;  // layer -> pieces
+    std::map<int, int> others;  // kind -> records
+    for (const auto* e : Elements(pdb)) {
+        if (e->kind != 6) {
+            ++others[e->kind];
+            continue;
+        }
+        ++pieces[e->Layer()];
+        for (std::size_t at = 0; at + 16 <= e->rest.size(); at += 16) {
+            const double x = F64(e->rest, at), y = F64(e->rest, at + 8);
+            // The arcs and circles: their pieces lie on the curve.
+            if (e->Layer() == 3 || e->Layer() == 12) {
+                EXPECT_NEAR(std::hypot(x, y), 10, 0.011);
+            }
+            if (e->Layer() == 12) {
+                EXPECT_LE(y, 1e-9);
+            }
+            if (e->Layer() == 4) {
+                EXPECT_NEAR(std::hypot(x - 1, y - 1), 10, 0.011);
+            }
+        }
+    }
+    for (int layer : {2, 3, 4, 5, 6, 10, 11, 12}) EXPECT_GT(pieces[layer], 0) << layer;
+    EXPECT_EQ(pieces[2], 5);  // 0-1, 1.5-3.5, 4-5, 5.5-7.5, 8-9
+    // The painted circle's fill record, and 2 + 1 + 1 arrow stubs.
+    EXPECT_EQ(others, (std::map<int, int>{{11, 4}, {16, 1}}));
 }
 
 }  // namespace

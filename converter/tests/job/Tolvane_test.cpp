@@ -119,19 +119,7 @@ TEST_F(Tolvane, FailedRunsLeaveNeitherPdbNorWorkFiles) {
               std::string::npos)
         << log;
 
-    // Level 1 (not converted yet) ends with 13: an old PDB at the output is not taken
-    // for the result, and 99 such runs never use up the extension names.
-    std::ofstream(Work("COND.TXT")) << "Other x\ndownlevel 1\n";
-    for (int run = 0; run < 3; ++run) {
-        std::ofstream(Work("PLAN.PDB")) << "an earlier result";
-        EXPECT_EQ(
-            Run({"C:\\WORK\\PLAN.000", "C:\\WORK\\PLAN.PDB", "1", "C:\\WORK\\COND.TXT", "/D1"},
-                log),
-            13);
-    }
-    EXPECT_NE(JobLines(log).find("    Make_PDB_Draft() rtn[13] level[1]\n"), std::string::npos)
-        << log;
-    EXPECT_EQ(Names(Host("C:\\WORK")), (std::vector<std::string>{"COND.TXT", "PLAN.000"}));
+    EXPECT_EQ(Names(Host("C:\\WORK")), (std::vector<std::string>{"PLAN.000"}));
     EXPECT_TRUE(WorkCopies().empty());
 
     // All 99 extension names taken: exit 4.
@@ -142,6 +130,31 @@ TEST_F(Tolvane, FailedRunsLeaveNeitherPdbNorWorkFiles) {
     }
     EXPECT_EQ(Run({"C:\\WORK\\PLAN.000", "C:\\WORK\\PLAN.PDB", "1"}, log), 4);
     EXPECT_FALSE(fs::exists(Work("PLAN.PDB")));
+}
+
+// Level 1 ("downlevel 1" in the condition file, dash expansion on): the down-level
+// conversion replaces an old file at the output, exits 0 and leaves no work files; the
+// PDB is the drawing's copy with its extension data merged.
+TEST_F(Tolvane, DownLevelRunMakesThePdbFromTheDrawingsCopy) {
+    MakeDrawing(Work("PLAN.000"), kSimpleDrawing);
+    std::ofstream(Work("COND.TXT")) << "Other x\ndownlevel 1\n";
+    std::ofstream(Work("PLAN.PDB")) << "an earlier result";
+    std::string log;
+    ASSERT_EQ(
+        Run({"C:\\WORK\\PLAN.000", "C:\\WORK\\PLAN.PDB", "1", "C:\\WORK\\COND.TXT", "/D1"}, log), 0)
+        << log;
+    EXPECT_NE(JobLines(log).find("    Make_PDB_Draft() rtn[0] level[1]\n"), std::string::npos)
+        << log;
+    pdbform::PdbFile drawing;
+    pdbform::PdbFile pdb;
+    std::string reason;
+    ASSERT_EQ(pdbform::Load(Work("PLAN.000"), drawing, &reason), pdbform::Status::kOk) << reason;
+    ASSERT_EQ(pdbform::Load(Work("PLAN.PDB"), pdb, &reason), pdbform::Status::kOk) << reason;
+    EXPECT_EQ(pdb.Elements().size(), drawing.Elements().size());
+    EXPECT_NE(PDB_Query_PdmDataBase("C:\\WORK\\PLAN.PDB"), 0) << "extension data merged";
+    EXPECT_EQ(Names(Host("C:\\WORK")),
+              (std::vector<std::string>{"COND.TXT", "PLAN.000", "PLAN.PDB"}));
+    EXPECT_TRUE(WorkCopies().empty());
 }
 
 // Host paths with Japanese names: converted to their Windows names at the edge, shown
