@@ -476,6 +476,10 @@ void ElementPainter::FillHolesOf(std::uint32_t position, RingBuilder& rings) {
             for (const pdbform::HolePiece& piece : hole) AddHolePiece(piece, rings);
         }
         rings.EndRing();
+        // A PDB made from a copy of the drawing keeps the fill's own holes and gets the
+        // same holes again as extension data: drawn twice, the even-odd rule would fill
+        // them in again. The file's own record wins.
+        return;
     }
     const auto ext = extensionHoles_.find(pdbform::ElementNumber(position));
     if (ext == extensionHoles_.end()) return;
