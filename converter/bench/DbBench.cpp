@@ -41,7 +41,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/NamedPipe.h"
+#include "RawPipeRate.h"
 #include "platform/Prefix.h"
 #include "platform/UniqueFd.h"
 #include "support/db/DbSessionOps.h"
@@ -51,48 +51,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint32_t kMessage = 740;
-constexpr std::string_view kEchoPipe = "\\\\.\\PIPE\\DBBENCH";
+using bench::Figures;
+using bench::Now;
+using bench::RawRate;
+using bench::Timed;
+
 constexpr int kRuns = 3;
 constexpr int kClients = 4;
 constexpr int kRoundTripsPerRecord = 3;  // 27, 33, 14
-
-// <chrono> cannot be compiled to code page 932: the monotonic clock of the C library.
-double Now() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// CPU time of this process (user and system): it hardly depends on what else runs.
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// A rate, and this process's CPU time per unit of it in microseconds.
-struct Figures {
-    double perSecond = 0;
-    double cpuMicros = 0;
-    void KeepBest(const Figures& run) {
-        perSecond = std::max(perSecond, run.perSecond);
-        if (run.cpuMicros > 0 && (cpuMicros == 0 || run.cpuMicros < cpuMicros))
-            cpuMicros = run.cpuMicros;
-    }
-};
-
-// Times `units` units of work done by `work` (false: it failed, and so does the figure).
-template <typename Work>
-Figures Timed(double units, Work work) {
-    const double cpu = CpuSeconds(), start = Now();
-    if (!work()) return {};
-    const double seconds = Now() - start;
-    return {units / seconds, (CpuSeconds() - cpu) * 1e6 / units};
-}
 
 // Runs a host program with its output dropped and returns its exit code (-1 when it
 // did not end normally).
@@ -109,73 +75,6 @@ int Run(const std::vector<std::string>& args) {
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// ---- 1. the raw pipe ---------------------------------------------------------------
-
-// The echo server: one instance, every message written back as it came.
-[[noreturn]] void ServeEcho(platform::UniqueFd ready) {
-    platform::PipeServer server;
-    const char state = server.Create(kEchoPipe, 1) == 0 ? 'r' : 'x';
-    (void)!write(ready.Get(), &state, 1);
-    ready.Reset();
-    std::vector<char> buffer(platform::kPipeMaxMessage);
-    for (platform::PipeHandle connection; state == 'r' && server.Accept(connection) == 0;) {
-        std::uint32_t got = 0, put = 0;
-        while (platform::ReadFilePipe(connection, buffer.data(), platform::kPipeMaxMessage, got) ==
-                   0 &&
-               platform::WriteFilePipe(connection, buffer.data(), got, put) == 0) {
-        }
-        platform::CloseHandlePipe(connection);
-    }
-    _exit(1);
-}
-
-// Forks the echo server and waits until its pipe exists; -1 when it could not start.
-pid_t StartEcho() {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    platform::UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        readEnd.Reset();
-        ServeEcho(std::move(writeEnd));
-    }
-    writeEnd.Reset();
-    char state = 0;
-    if (pid > 0 && (read(readEnd.Get(), &state, 1) != 1 || state != 'r')) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        return -1;
-    }
-    return pid;
-}
-
-// Round trips over one held connection; zero figures when the pipe failed. The single
-// instance may still be held by the previous run's connection: wait for it.
-Figures RawRate(long rounds) {
-    platform::PipeHandle handle = platform::kInvalidPipeHandle;
-    for (platform::WinError e; (e = platform::CreateFilePipe(kEchoPipe, handle)) != 0;) {
-        if (e != platform::kErrorPipeBusy ||
-            platform::WaitNamedPipeA(kEchoPipe, platform::kPipeWaitForever) != 0)
-            return {};
-    }
-    char out[kMessage] = {27};
-    char in[kMessage];
-    auto exchanges = [&](long n) {
-        for (long i = 0; i < n; ++i) {
-            std::uint32_t put = 0, got = 0;
-            if (platform::WriteFilePipe(handle, out, kMessage, put) != 0 ||
-                platform::ReadFilePipe(handle, in, kMessage, got) != 0 || got != kMessage)
-                return false;
-        }
-        return true;
-    };
-    Figures figures;
-    if (exchanges(1000))
-        figures = Timed(static_cast<double>(rounds), [&] { return exchanges(rounds); });
-    platform::CloseHandlePipe(handle);
-    return figures;
 }
 
 // ---- 2. and 3. the client library and the server -----------------------------------
@@ -286,7 +185,7 @@ int main(int argc, char** argv) {
         fs::remove_all(templ, ignored);
         return 1;
     }
-    const pid_t echo = StartEcho();
+    const pid_t echo = bench::StartEcho();
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     std::printf("db-bench: %ld records per client, %d runs, best kept; %ld cores\n", count, kRuns,
                 cores);
@@ -310,10 +209,7 @@ int main(int argc, char** argv) {
         one.KeepBest(o);
         four = std::max(four, f);
     }
-    if (echo > 0) {
-        kill(echo, SIGKILL);
-        waitpid(echo, nullptr, 0);
-    }
+    bench::StopEcho(echo);
     (void)Run({server, "--stop"});
     std::error_code ignored;
     fs::remove_all(templ, ignored);
