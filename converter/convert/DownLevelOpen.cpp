@@ -13,6 +13,7 @@
 
 #include "convert/ConvertStatus.h"
 #include "convert/DrawingOpen.h"
+#include "convert/LayerDefinition.h"
 #include "gristo/Gristo.h"
 #include "pelmar/Pelmar.h"
 #include "platform/WinError.h"
@@ -25,18 +26,6 @@
 #include "support/util/FileOps.h"
 
 namespace {
-
-// Opens the copy through the database manager and begins its update. 0 or 21.
-int OpenCopy(std::string_view newPdbPath) {
-    DbSession opening;
-    if (PdmDb_Open(opening, newPdbPath) != 0) return kConvertPdbOpenFailed;
-    DbSession& session = PdmDb_CreateSession();
-    session = opening;
-    // A bracket that cannot be held is remembered by the session and reported by the
-    // close.
-    (void)PdmDb_BeginUpdate(session);
-    return kConvertOk;
-}
 
 // The product's name of the drawing as the selection name; only a name Gristo gave.
 void SendProductDrawingName(DbSession& session) {
@@ -58,28 +47,13 @@ int DefineLayers(DrawingHandle& h) {
     (void)max_layer(&h, &max);
     int firstFailure = 0;
     for (std::int16_t lno = 1; lno > 0 && lno <= max; ++lno) {
-        std::array<char, quillon::kLayerNameSize> name{};
-        std::int16_t colourCode = 0;
-        std::int16_t widthCode = 0;
-        std::int16_t a = 0;
-        std::int16_t b = 0;
-        std::array<double, quillon::kLayerRecordCount> record{};
-        double x = 0;
-        std::int16_t skip = 0;
-        const std::int16_t found = rep_layer_ex2(&h, lno, name.data(), &colourCode, &widthCode, &a,
-                                                 &b, record.data(), &x, &skip);
-        if (skip != 0 || found != quillon::kQuillonOk) continue;
-        name.back() = '\0';
-        DbgPrint("        PDB_expdm_PutLayerPlus() lno[%d] lnm[%s]\n", lno, name.data());
-        float width = 0;
-        (void)db_get_lwidthinfo(&h, widthCode, &width);
-        std::array<std::uint8_t, quillon::kRgbSize> rgb{};
-        if (db_get_colorinfo(&h, colourCode, rgb.data()) != quillon::kQuillonOk) {
-            return kConvertLookupFailed;
+        const LayerDefinition definition = Layer_ReadDefinition(h, lno);
+        if (definition.skip != 0 || definition.found != quillon::kQuillonOk) continue;
+        DbgPrint("        PDB_expdm_PutLayerPlus() lno[%d] lnm[%s]\n", lno, definition.name.data());
+        if (const int status = Layer_Define(h, lno, definition, firstFailure);
+            status != kConvertOk) {
+            return status;
         }
-        const std::int32_t defined =
-            PDB_DEF_LAYER_Plus(PdbHead_ExtPath(), lno, name.data(), rgb[0], rgb[1], rgb[2], width);
-        if (firstFailure == 0) firstFailure = defined;
     }
     return firstFailure;
 }
@@ -101,7 +75,7 @@ int PDB_expdm_PutLayerPlus(std::string_view drawingPath, std::string_view newPdb
     const std::int16_t opened = db_open_ex(&handle, drawing.c_str(), 2, 1);
     if (opened != quillon::kQuillonOk) return opened;
 
-    if (OpenCopy(newPdbPath) != kConvertOk) {
+    if (Open_BeginPdbUpdate(newPdbPath) != kConvertOk) {
         (void)db_close(&handle);
         return kConvertPdbOpenFailed;
     }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "convert/ConvertStatus.h"
+#include "convert/LayerDefinition.h"
 #include "gristo/Gristo.h"
 #include "pelmar/Pelmar.h"
 #include "platform/WinError.h"
@@ -119,14 +120,7 @@ int OpenNewPdb(std::string_view newPdbPath) {
         DbgPrint("      PDBファイルを削除できない err[%u] [%s]\n", deleted, path.c_str());
         return kConvertPdbOpenFailed;
     }
-    DbSession opening;
-    if (PdmDb_Open(opening, newPdbPath) != 0) return kConvertPdbOpenFailed;
-    DbSession& session = PdmDb_CreateSession();
-    session = opening;
-    // A bracket that cannot be held is remembered by the session (requests then go one
-    // connection each) and reported by the close.
-    (void)PdmDb_BeginUpdate(session);
-    return kConvertOk;
+    return Open_BeginPdbUpdate(newPdbPath);
 }
 
 void SendHead(DbSession& session, const DrawingHead& head) {
@@ -161,26 +155,11 @@ int PutLayers(DrawingHandle& h, DbSession& session) {
         DbgPrint("        PDB_drfio_init_put_layer() lno[%d] lnm[%s]\n", lno, layer.name.c_str());
         PdmDb_WriteLayer(session, lno, layer);
 
-        std::array<char, quillon::kLayerNameSize> defName{};
-        std::int16_t colourCode = 0;
-        std::int16_t widthCode = 0;
-        std::int16_t a = 0;
-        std::int16_t b = 0;
-        std::array<double, quillon::kLayerRecordCount> record{};
-        double x = 0;
-        std::int16_t skip2 = 0;
-        (void)rep_layer_ex2(&h, lno, defName.data(), &colourCode, &widthCode, &a, &b, record.data(),
-                            &x, &skip2);
-        defName.back() = '\0';
-        float width = 0;
-        (void)db_get_lwidthinfo(&h, widthCode, &width);
-        std::array<std::uint8_t, quillon::kRgbSize> rgb{};
-        if (db_get_colorinfo(&h, colourCode, rgb.data()) != quillon::kQuillonOk) {
-            return kConvertLookupFailed;
+        // The definition is made whatever its own read gives, from the values it left.
+        if (const int status = Layer_Define(h, lno, Layer_ReadDefinition(h, lno), firstFailure);
+            status != kConvertOk) {
+            return status;
         }
-        const std::int32_t defined = PDB_DEF_LAYER_Plus(PdbHead_ExtPath(), lno, defName.data(),
-                                                        rgb[0], rgb[1], rgb[2], width);
-        if (firstFailure == 0) firstFailure = defined;
     }
     return firstFailure;
 }
@@ -197,6 +176,16 @@ void SendHeadValueAndName(DbSession& session, const HeadBlockBytes& headBlock) {
 }
 
 }  // namespace
+
+int Open_BeginPdbUpdate(std::string_view newPdbPath) {
+    DbSession opening;
+    if (PdmDb_Open(opening, newPdbPath) != 0) return kConvertPdbOpenFailed;
+    // The session becomes the process's only once the server has opened the PDB.
+    DbSession& session = PdmDb_CreateSession();
+    session = opening;
+    (void)PdmDb_BeginUpdate(session);
+    return kConvertOk;
+}
 
 int PDB_drfio_init_put_layer(std::string_view drawingPath, std::string_view newPdbPath,
                              DrawingHandle& handle, int sourceKind) {

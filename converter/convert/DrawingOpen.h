@@ -70,3 +70,10 @@ inline constexpr int kConvertedDrawingId = 102;
 [[nodiscard]] int PDB_drfio_init_put_layer(std::string_view drawingPath,
                                            std::string_view newPdbPath, DrawingHandle& handle,
                                            int sourceKind);
+
+// Opens the PDB at `newPdbPath` through the database manager, makes it the process's
+// session (PdmDb_Session) and begins its update; both opens use it. 0, or 21 when
+// PdmDb_Open fails (no session is then left behind). A bracket that cannot be held is
+// remembered by the session (requests then go one connection each) and reported by
+// the close.
+[[nodiscard]] int Open_BeginPdbUpdate(std::string_view newPdbPath);

@@ -134,6 +134,71 @@ int ReadItemsTransformed(DrawingHandle& handle, ElementWalkContext& context, int
     return kConvertOk;
 }
 
+// Reads the fixed part, the transformed items of the variable part and the line attribute
+// of a kind whose points follow its fixed part (polyline, leader, contour).
+int ReadItemsLined(DrawingHandle& handle, ElementWalkContext& context, FixedPart& fixed, int kind,
+                   std::size_t itemSize, std::size_t& count, ElementHeader& header,
+                   LineAttribute& line) {
+    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
+        return status;
+    }
+    if (const int status = ReadItemsTransformed(handle, context, kind, itemSize, count);
+        status != kConvertOk) {
+        return status;
+    }
+    header = Walk_ReadHeader(fixed.Header());
+    return Walk_ReadLineAttribute(handle, context, header.aid, line);
+}
+
+// What every kind with a line attribute does once all is read: a dashed line type goes to
+// `dashed` (its pieces, Walk_PutDashed); at the down level the element's record is in the
+// copy already, so only its pen is registered; else `solid` puts the record with the
+// context's record flags, the element is ended and the pen registered.
+template <class Dashed, class Solid>
+int PutLined(DrawingHandle& handle, ElementWalkContext& context, const LineAttribute& line,
+             Dashed&& dashed, Solid&& solid) {
+    if (IsDashed(line)) return Walk_PutDashed(handle, context, line.pen, dashed);
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
+    solid(Walk_RecordFlags(context));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, line.pen);
+}
+
+// A kind whose fixed part and line attribute are all it reads (line, arc, circle,
+// clothoid): `dashed(fixed, header, line)` gives the dashed pieces' status,
+// `solid(flags, fixed, header, line)` puts the record (PutLined).
+template <class Dashed, class Solid>
+int ConvertLinedKind(DrawingHandle& handle, ElementWalkContext& context, int kind,
+                     std::size_t fixedSize, Dashed&& dashed, Solid&& solid) {
+    FixedPart fixed(fixedSize);
+    ElementHeader header;
+    LineAttribute line;
+    if (const int status = ReadLined(handle, context, fixed, kind, header, line);
+        status != kConvertOk) {
+        return status;
+    }
+    return PutLined(
+        handle, context, line, [&] { return dashed(fixed, header, line); },
+        [&](std::int16_t flags) { solid(flags, fixed, header, line); });
+}
+
+// The tail of a kind with a pen but no line attribute (mark, symbol): at the down level
+// only the pen is registered; else `solid` puts the record with the context's record
+// flags, the element is ended and the pen registered.
+template <class Solid>
+int PutPenned(DrawingHandle& handle, ElementWalkContext& context, std::int16_t pen, Solid&& solid) {
+    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, pen);
+    solid(Walk_RecordFlags(context));
+    PdmDb_EndElement();
+    return Walk_RegisterPen(handle, pen);
+}
+
+// The points of a polyline or leader as x, y pairs for the dashed writers.
+int DecodeItemPoints(const ElementWalkContext& context, std::size_t count,
+                     std::vector<double>& xy) {
+    return Dashed_DecodePoints(std::span(context.data).first(count * kPointSize), xy);
+}
+
 int ReadArrow(DrawingHandle& handle, std::int16_t arrowAid, ArrowValues& arrow) {
     if (get_att_arrow(&handle, arrowAid, &arrow.type, &arrow.ends, &arrow.size) !=
         quillon::kQuillonOk) {
@@ -171,41 +236,37 @@ int ConvertDimensionKind(DrawingHandle& handle, ElementWalkContext& context, int
         status != kConvertOk) {
         return status;
     }
-    if (IsDashed(line)) {
-        return Walk_PutDashed(handle, context, line.pen, [&] {
-            // A dimension line's two points; an arc dimension line's start, a point on
-            // its arc and its end.
-            const Point p1 = fixed.PointAt(kAfterFourthAt);
-            const Point p2 = fixed.PointAt(kAfterFourthAt + 16);
-            if (kind == 12) {
-                return Dashed_ArcDimensionLine(handle, context, header, line.pen, arrow, p1, p2,
-                                               fixed.PointAt(kAfterFourthAt + 32));
-            }
-            // The down level hands a dimension line's body on as a polyline of its two
-            // points, as it does a leader's.
-            if (Walk_IsDownLevel(context)) {
-                const std::array<double, 4> xy{p1.x, p1.y, p2.x, p2.y};
-                return Dashed_Leader(handle, context, header, line.pen, arrow, xy);
-            }
-            return Dashed_DimensionLine(handle, context, header, line.pen, arrow, p1, p2);
-        });
-    }
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
-    const std::int16_t flags = Walk_RecordFlags(context);
-    const Shorts<2> arrowShorts{arrow.type, arrow.ends};
-    if (kind == 11) {
-        std::array<double, 5> d{arrow.size};
-        const auto points = fixed.Doubles<4>(kAfterFourthAt);
-        std::copy(points.begin(), points.end(), d.begin() + 1);
-        PdmDb_PutElementRec11(flags, LineShorts(header, line), line.Values(), arrowShorts, d);
-    } else {
-        std::array<double, 7> d{arrow.size};
-        const auto points = fixed.Doubles<6>(kAfterFourthAt);
-        std::copy(points.begin(), points.end(), d.begin() + 1);
-        PdmDb_PutElementRec12(flags, LineShorts(header, line), line.Values(), arrowShorts, d);
-    }
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, line.pen);
+    const auto dashed = [&] {
+        // A dimension line's two points; an arc dimension line's start, a point on
+        // its arc and its end.
+        const Point p1 = fixed.PointAt(kAfterFourthAt);
+        const Point p2 = fixed.PointAt(kAfterFourthAt + 16);
+        if (kind == 12) {
+            return Dashed_ArcDimensionLine(handle, context, header, line.pen, arrow, p1, p2,
+                                           fixed.PointAt(kAfterFourthAt + 32));
+        }
+        // The down level hands a dimension line's body on as a polyline of its two
+        // points, as it does a leader's.
+        if (Walk_IsDownLevel(context)) {
+            const std::array<double, 4> xy{p1.x, p1.y, p2.x, p2.y};
+            return Dashed_Leader(handle, context, header, line.pen, arrow, xy);
+        }
+        return Dashed_DimensionLine(handle, context, header, line.pen, arrow, p1, p2);
+    };
+    return PutLined(handle, context, line, dashed, [&](std::int16_t flags) {
+        const Shorts<2> arrowShorts{arrow.type, arrow.ends};
+        if (kind == 11) {
+            std::array<double, 5> d{arrow.size};
+            const auto points = fixed.Doubles<4>(kAfterFourthAt);
+            std::copy(points.begin(), points.end(), d.begin() + 1);
+            PdmDb_PutElementRec11(flags, LineShorts(header, line), line.Values(), arrowShorts, d);
+        } else {
+            std::array<double, 7> d{arrow.size};
+            const auto points = fixed.Doubles<6>(kAfterFourthAt);
+            std::copy(points.begin(), points.end(), d.begin() + 1);
+            PdmDb_PutElementRec12(flags, LineShorts(header, line), line.Values(), arrowShorts, d);
+        }
+    });
 }
 
 }  // namespace
@@ -232,66 +293,45 @@ int Convert_Point(DrawingHandle& handle, ElementWalkContext& context) {
 }
 
 int Convert_Line(DrawingHandle& handle, ElementWalkContext& context) {
-    FixedPart fixed(kLineFixed);
-    ElementHeader header;
-    LineAttribute line;
-    if (const int status = ReadLined(handle, context, fixed, 2, header, line);
-        status != kConvertOk) {
-        return status;
-    }
-    if (IsDashed(line)) {
-        return Walk_PutDashed(handle, context, line.pen, [&] {
+    return ConvertLinedKind(
+        handle, context, 2, kLineFixed,
+        [&](const FixedPart& fixed, const ElementHeader& header, const LineAttribute& line) {
             return Dashed_Line(handle, context, header, line.pen, fixed.PointAt(kFieldsAt),
                                fixed.PointAt(kFieldsAt + 16));
+        },
+        [](std::int16_t flags, const FixedPart& fixed, const ElementHeader& header,
+           const LineAttribute& line) {
+            PdmDb_PutElementRec2(flags, LineShorts(header, line),
+                                 Join(line.Values(), fixed.Doubles<4>(kFieldsAt)));
         });
-    }
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
-    PdmDb_PutElementRec2(Walk_RecordFlags(context), LineShorts(header, line),
-                         Join(line.Values(), fixed.Doubles<4>(kFieldsAt)));
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, line.pen);
 }
 
 int Convert_Arc(DrawingHandle& handle, ElementWalkContext& context) {
-    FixedPart fixed(kArcFixed);
-    ElementHeader header;
-    LineAttribute line;
-    if (const int status = ReadLined(handle, context, fixed, 3, header, line);
-        status != kConvertOk) {
-        return status;
-    }
-    if (IsDashed(line)) {
-        return Walk_PutDashed(handle, context, line.pen, [&] {
+    return ConvertLinedKind(
+        handle, context, 3, kArcFixed,
+        [&](const FixedPart& fixed, const ElementHeader& header, const LineAttribute& line) {
             return Dashed_Arc(handle, context, header, line.pen, fixed.PointAt(kFieldsAt),
                               fixed.PointAt(kFieldsAt + 16), fixed.PointAt(kFieldsAt + 32));
+        },
+        [](std::int16_t flags, const FixedPart& fixed, const ElementHeader& header,
+           const LineAttribute& line) {
+            PdmDb_PutElementRec3(flags, LineShorts(header, line),
+                                 Join(line.Values(), fixed.Doubles<6>(kFieldsAt)));
         });
-    }
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
-    PdmDb_PutElementRec3(Walk_RecordFlags(context), LineShorts(header, line),
-                         Join(line.Values(), fixed.Doubles<6>(kFieldsAt)));
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, line.pen);
 }
 
 int Convert_Circle(DrawingHandle& handle, ElementWalkContext& context) {
-    FixedPart fixed(kCircleFixed);
-    ElementHeader header;
-    LineAttribute line;
-    if (const int status = ReadLined(handle, context, fixed, 4, header, line);
-        status != kConvertOk) {
-        return status;
-    }
-    if (IsDashed(line)) {
-        return Walk_PutDashed(handle, context, line.pen, [&] {
+    return ConvertLinedKind(
+        handle, context, 4, kCircleFixed,
+        [&](const FixedPart& fixed, const ElementHeader& header, const LineAttribute& line) {
             return Dashed_Circle(handle, context, header, line.pen, fixed.PointAt(kFieldsAt),
                                  fixed.F64(kFieldsAt + 16));
+        },
+        [](std::int16_t flags, const FixedPart& fixed, const ElementHeader& header,
+           const LineAttribute& line) {
+            PdmDb_PutElementRec4(flags, LineShorts(header, line),
+                                 Join(line.Values(), fixed.Doubles<3>(kFieldsAt)));
         });
-    }
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
-    PdmDb_PutElementRec4(Walk_RecordFlags(context), LineShorts(header, line),
-                         Join(line.Values(), fixed.Doubles<3>(kFieldsAt)));
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, line.pen);
 }
 
 int Convert_PaintedCircle(DrawingHandle& handle, ElementWalkContext& context) {
@@ -305,70 +345,61 @@ int Convert_PaintedCircle(DrawingHandle& handle, ElementWalkContext& context) {
         status != kConvertOk) {
         return status;
     }
-    std::int16_t paintNo = 0;
-    std::int16_t ppat = 0;
-    if (get_att_face(&handle, fixed.I16(kFourthWordAt), &paintNo, &ppat) != quillon::kQuillonOk) {
-        return kConvertLookupFailed;
+    FaceAttribute face;
+    if (const int status = Walk_ReadFaceAttribute(handle, fixed.I16(kFourthWordAt), face);
+        status != kConvertOk) {
+        return status;
     }
     if (IsDashed(line)) {
         const std::int32_t mark = Walk_MarkRecords();
         const int written =
-            Dashed_PaintedCircle(handle, context, header, line.pen, paintNo, ppat,
+            Dashed_PaintedCircle(handle, context, header, line.pen, face.paintNo, face.ppat,
                                  fixed.PointAt(kAfterFourthAt), fixed.F64(kAfterFourthAt + 16));
         Walk_RemoveReplaced(context, mark);
-        (void)Walk_RegisterPaint(handle, paintNo);
+        (void)Walk_RegisterPaint(handle, face.paintNo);
         const int registered = Walk_RegisterPen(handle, line.pen);
         return written != kConvertOk ? written : registered;
     }
     if (Walk_IsDownLevel(context)) {
-        (void)Walk_RegisterPaint(handle, paintNo);
+        (void)Walk_RegisterPaint(handle, face.paintNo);
         return Walk_RegisterPen(handle, line.pen);
     }
     PdmDb_PutElementRec5(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
-                         {paintNo, ppat}, fixed.Doubles<3>(kAfterFourthAt));
+                         {face.paintNo, face.ppat}, fixed.Doubles<3>(kAfterFourthAt));
     PdmDb_EndElement();
-    (void)Walk_RegisterPaint(handle, paintNo);
+    (void)Walk_RegisterPaint(handle, face.paintNo);
     return Walk_RegisterPen(handle, line.pen);
 }
 
 int Convert_Polyline(DrawingHandle& handle, ElementWalkContext& context) {
     FixedPart fixed(kPolylineFixed);
-    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
-        return status;
-    }
     std::size_t count = 0;
-    if (const int status = ReadItemsTransformed(handle, context, 6, kPointSize, count);
-        status != kConvertOk) {
-        return status;
-    }
-    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    ElementHeader header;
     LineAttribute line;
-    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+    if (const int status =
+            ReadItemsLined(handle, context, fixed, 6, kPointSize, count, header, line);
         status != kConvertOk) {
         return status;
     }
-    std::int16_t paintNo = 0;
-    std::int16_t ppat = 0;
-    if (get_att_face(&handle, fixed.I16(kFourthWordAt), &paintNo, &ppat) != quillon::kQuillonOk) {
-        return kConvertLookupFailed;
+    FaceAttribute face;
+    if (const int status = Walk_ReadFaceAttribute(handle, fixed.I16(kFourthWordAt), face);
+        status != kConvertOk) {
+        return status;
     }
+    std::vector<double> xy;
     if (IsDashed(line)) {
-        std::vector<double> xy;
-        if (const int status =
-                Dashed_DecodePoints(std::span(context.data).first(count * kPointSize), xy);
-            status != kConvertOk) {
+        if (const int status = DecodeItemPoints(context, count, xy); status != kConvertOk) {
             return status;
         }
-        return Walk_PutDashed(handle, context, line.pen, [&] {
-            return Dashed_Polyline(handle, context, header, line.pen, xy);
-        });
     }
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
-    PdmDb_PutElementRec6(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
-                         {paintNo, ppat});
-    PdmDb_PutElemData(std::span(context.data).first(count * kPointSize));
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, line.pen);
+    return PutLined(
+        handle, context, line,
+        [&] { return Dashed_Polyline(handle, context, header, line.pen, xy); },
+        [&](std::int16_t flags) {
+            PdmDb_PutElementRec6(flags, LineShorts(header, line), line.Values(),
+                                 {face.paintNo, face.ppat});
+            PdmDb_PutElemData(std::span(context.data).first(count * kPointSize));
+        });
 }
 
 int Convert_Mark(DrawingHandle& handle, ElementWalkContext& context) {
@@ -384,27 +415,20 @@ int Convert_Mark(DrawingHandle& handle, ElementWalkContext& context) {
         return kConvertLookupFailed;
     }
     const std::int16_t pen = Walk_Pen(context, attributePen);
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, pen);
-    const auto xy = fixed.Doubles<2>(kFieldsAt);
-    PdmDb_PutElementRec9(Walk_RecordFlags(context), {header.layer, header.second, pen, markNo},
-                         {size, xy[0], xy[1]});
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, pen);
+    return PutPenned(handle, context, pen, [&](std::int16_t flags) {
+        const auto xy = fixed.Doubles<2>(kFieldsAt);
+        PdmDb_PutElementRec9(flags, {header.layer, header.second, pen, markNo},
+                             {size, xy[0], xy[1]});
+    });
 }
 
 int Convert_Leader(DrawingHandle& handle, ElementWalkContext& context) {
     FixedPart fixed(kLeaderFixed);
-    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
-        return status;
-    }
     std::size_t count = 0;
-    if (const int status = ReadItemsTransformed(handle, context, 10, kPointSize, count);
-        status != kConvertOk) {
-        return status;
-    }
-    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    ElementHeader header;
     LineAttribute line;
-    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+    if (const int status =
+            ReadItemsLined(handle, context, fixed, 10, kPointSize, count, header, line);
         status != kConvertOk) {
         return status;
     }
@@ -413,23 +437,20 @@ int Convert_Leader(DrawingHandle& handle, ElementWalkContext& context) {
         status != kConvertOk) {
         return status;
     }
+    std::vector<double> xy;
     if (IsDashed(line)) {
-        std::vector<double> xy;
-        if (const int status =
-                Dashed_DecodePoints(std::span(context.data).first(count * kPointSize), xy);
-            status != kConvertOk) {
+        if (const int status = DecodeItemPoints(context, count, xy); status != kConvertOk) {
             return status;
         }
-        return Walk_PutDashed(handle, context, line.pen, [&] {
-            return Dashed_Leader(handle, context, header, line.pen, arrow, xy);
-        });
     }
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
-    PdmDb_PutElementRec10(Walk_RecordFlags(context), LineShorts(header, line), line.Values(),
-                          {arrow.type, arrow.ends}, {arrow.size});
-    PdmDb_PutElemData(std::span(context.data).first(count * kPointSize));
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, line.pen);
+    return PutLined(
+        handle, context, line,
+        [&] { return Dashed_Leader(handle, context, header, line.pen, arrow, xy); },
+        [&](std::int16_t flags) {
+            PdmDb_PutElementRec10(flags, LineShorts(header, line), line.Values(),
+                                  {arrow.type, arrow.ends}, {arrow.size});
+            PdmDb_PutElemData(std::span(context.data).first(count * kPointSize));
+        });
 }
 
 int Convert_Dimension(DrawingHandle& handle, ElementWalkContext& context) {
@@ -443,52 +464,36 @@ int Convert_ArcDimension(DrawingHandle& handle, ElementWalkContext& context) {
 
 int Convert_Contour(DrawingHandle& handle, ElementWalkContext& context) {
     FixedPart fixed(kContourFixed);
-    if (const int status = Walk_ReadFixed(handle, context, fixed.Bytes()); status != kConvertOk) {
-        return status;
-    }
     std::size_t count = 0;
-    if (const int status = ReadItemsTransformed(handle, context, 17, kContourItemSize, count);
-        status != kConvertOk) {
-        return status;
-    }
-    const ElementHeader header = Walk_ReadHeader(fixed.Header());
+    ElementHeader header;
     LineAttribute line;
-    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+    if (const int status =
+            ReadItemsLined(handle, context, fixed, 17, kContourItemSize, count, header, line);
         status != kConvertOk) {
         return status;
     }
     const std::span<const std::uint8_t> items =
         std::span(context.data).first(count * kContourItemSize);
-    if (IsDashed(line)) {
-        return Walk_PutDashed(handle, context, line.pen, [&] {
-            return Dashed_Contour(handle, context, header, line.pen, items);
+    return PutLined(
+        handle, context, line,
+        [&] { return Dashed_Contour(handle, context, header, line.pen, items); },
+        [&](std::int16_t flags) {
+            PdmDb_PutElementRec17(flags, LineShorts(header, line), line.Values());
+            PdmDb_PutElemData(items);
         });
-    }
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
-    PdmDb_PutElementRec17(Walk_RecordFlags(context), LineShorts(header, line), line.Values());
-    PdmDb_PutElemData(items);
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, line.pen);
 }
 
 int Convert_Clothoid(DrawingHandle& handle, ElementWalkContext& context) {
-    FixedPart fixed(kClothoidFixed);
-    ElementHeader header;
-    LineAttribute line;
-    if (const int status = ReadLined(handle, context, fixed, 18, header, line);
-        status != kConvertOk) {
-        return status;
-    }
-    if (IsDashed(line)) {
-        return Walk_PutDashed(handle, context, line.pen, [&] {
+    return ConvertLinedKind(
+        handle, context, 18, kClothoidFixed,
+        [&](FixedPart& fixed, const ElementHeader& header, const LineAttribute& line) {
             return Dashed_Clothoid(handle, context, header, line.pen, fixed.Bytes());
+        },
+        [](std::int16_t flags, const FixedPart& fixed, const ElementHeader& header,
+           const LineAttribute& line) {
+            PdmDb_PutElementRec18(flags, LineShorts(header, line),
+                                  Join(line.Values(), fixed.Doubles<kClothoidValues>(kFieldsAt)));
         });
-    }
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, line.pen);
-    PdmDb_PutElementRec18(Walk_RecordFlags(context), LineShorts(header, line),
-                          Join(line.Values(), fixed.Doubles<kClothoidValues>(kFieldsAt)));
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, line.pen);
 }
 
 int Convert_Symbol(DrawingHandle& handle, ElementWalkContext& context) {
@@ -504,11 +509,10 @@ int Convert_Symbol(DrawingHandle& handle, ElementWalkContext& context) {
         return kConvertLookupFailed;
     }
     const std::int16_t pen = Walk_Pen(context, attributePen);
-    if (Walk_IsDownLevel(context)) return Walk_RegisterPen(handle, pen);
-    PdmDb_PutElementRec19(Walk_RecordFlags(context), {header.layer, header.second, pen}, height,
-                          fixed.I16(kFourthWordAt), fixed.Doubles<3>(kAfterFourthAt));
-    PdmDb_EndElement();
-    return Walk_RegisterPen(handle, pen);
+    return PutPenned(handle, context, pen, [&](std::int16_t flags) {
+        PdmDb_PutElementRec19(flags, {header.layer, header.second, pen}, height,
+                              fixed.I16(kFourthWordAt), fixed.Doubles<3>(kAfterFourthAt));
+    });
 }
 
 int Convert_Image(DrawingHandle& handle, ElementWalkContext& context) {

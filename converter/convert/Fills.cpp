@@ -54,15 +54,14 @@ int KeepFill(DrawingHandle& handle, const ElementWalkContext& context,
              std::span<const std::uint8_t> element) {
     std::int16_t faceAid = 0;
     (void)LoadI16(element, 8, faceAid);
-    std::int16_t paintNo = 0;
-    std::int16_t ppat = 0;
-    if (get_att_face(&handle, faceAid, &paintNo, &ppat) != quillon::kQuillonOk) {
-        return kConvertLookupFailed;
+    FaceAttribute face;
+    if (const int status = Walk_ReadFaceAttribute(handle, faceAid, face); status != kConvertOk) {
+        return status;
     }
-    const int holes = ppat < 0 ? kConvertOk
-                               : Put_FillHoles(handle, context.transform, context.pid,
-                                               Walk_ElementNumber(context.pid));
-    return HolesAndPaint(holes, Walk_RegisterPaint(handle, paintNo));
+    const int holes = face.ppat < 0 ? kConvertOk
+                                    : Put_FillHoles(handle, context.transform, context.pid,
+                                                    Walk_ElementNumber(context.pid));
+    return HolesAndPaint(holes, Walk_RegisterPaint(handle, face.paintNo));
 }
 
 }  // namespace
@@ -86,20 +85,19 @@ int Convert_Fill(DrawingHandle& handle, ElementWalkContext& context) {
     LineAttribute line;
     if (const int rc = Walk_ReadLineAttribute(handle, context, header.aid, line); rc != kConvertOk)
         return rc;
-    std::int16_t paintNo = 0;
-    std::int16_t ppat = 0;
-    if (get_att_face(&handle, faceAid, &paintNo, &ppat) != quillon::kQuillonOk) {
-        return kConvertLookupFailed;
+    FaceAttribute face;
+    if (const int status = Walk_ReadFaceAttribute(handle, faceAid, face); status != kConvertOk) {
+        return status;
     }
 
     int holes = kConvertOk;
-    if (ppat < 0) {
-        DbgPrint("ハッチング  pid[%d] ppat[%d]\n", context.pid, ppat);
+    if (face.ppat < 0) {
+        DbgPrint("ハッチング  pid[%d] ppat[%d]\n", context.pid, face.ppat);
     } else {
         const std::array<double, 3> values = line.Values();
         PdmDb_PutElementRec16(Walk_RecordFlags(context),
                               {header.layer, header.second, line.pen, line.lineType},
-                              {values[0], values[1], values[2]}, {paintNo, ppat});
+                              {values[0], values[1], values[2]}, {face.paintNo, face.ppat});
         PdmDb_PutElemData(data.first(length));
         const std::int32_t elemNo = PdmDb_LastElemNo();
         PdmDb_EndElement();
@@ -107,5 +105,5 @@ int Convert_Fill(DrawingHandle& handle, ElementWalkContext& context) {
     }
     // Pelmar's results for the holes are negative and are not the fill's; the holes' own
     // failures (positive) are, unless the paint registration failed already.
-    return HolesAndPaint(holes, Walk_RegisterPaint(handle, paintNo));
+    return HolesAndPaint(holes, Walk_RegisterPaint(handle, face.paintNo));
 }

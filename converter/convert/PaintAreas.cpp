@@ -201,12 +201,11 @@ int Convert_PaintArea(DrawingHandle& handle, ElementWalkContext& context) {
     const ElementHeader header = Walk_ReadHeader(std::span(element).subspan(2));
     std::int16_t faceAid = 0;
     (void)LoadI16(element, 8, faceAid);
-    std::int16_t paintNo = 0;
-    std::int16_t ppat = 0;
-    if (get_att_face(&handle, faceAid, &paintNo, &ppat) != quillon::kQuillonOk) {
-        return kConvertLookupFailed;
+    FaceAttribute face;
+    if (const int status = Walk_ReadFaceAttribute(handle, faceAid, face); status != kConvertOk) {
+        return status;
     }
-    if (ppat < 0 || ppat > kPaintAreaMaxPpat) return kConvertOk;
+    if (face.ppat < 0 || face.ppat > kPaintAreaMaxPpat) return kConvertOk;
     LineAttribute line;
     if (const int rc = Walk_ReadLineAttribute(handle, context, header.aid, line); rc != kConvertOk)
         return rc;
@@ -260,11 +259,11 @@ int Convert_PaintArea(DrawingHandle& handle, ElementWalkContext& context) {
     const std::array<double, 3> values = line.Values();
     const std::int32_t mark = Walk_MarkRecords();
     PdmDb_PutElementRec16(flags, {header.layer, header.second, line.pen, line.lineType},
-                          {values[0], values[1], values[2]}, {paintNo, ppat});
+                          {values[0], values[1], values[2]}, {face.paintNo, face.ppat});
     PdmDb_PutElemData(data);
     PdmDb_EndElement();
     // At the down level the new fill record replaces the area of the copy; it is removed
     // once, when its replacement is complete.
     Walk_RemoveReplaced(context, mark);
-    return Walk_RegisterPaint(handle, paintNo);
+    return Walk_RegisterPaint(handle, face.paintNo);
 }

@@ -141,12 +141,9 @@ int Put_SampledPolyline(const ElementWalkContext& context, const ElementHeader& 
 
 int Convert_Ellipse(DrawingHandle& handle, ElementWalkContext& context) {
     std::array<std::uint8_t, 2 + kEllipseFixedSize> fixed{};
-    if (const int status = Walk_ReadFixed(handle, context, fixed); status != kConvertOk) {
-        return status;
-    }
-    const ElementHeader header = Walk_ReadHeader(std::span(fixed).subspan(2));
+    ElementHeader header;
     LineAttribute line;
-    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+    if (const int status = Walk_ReadLinedElement(handle, context, fixed, header, line);
         status != kConvertOk) {
         return status;
     }
@@ -172,12 +169,9 @@ int Convert_Ellipse(DrawingHandle& handle, ElementWalkContext& context) {
 
 int Convert_Bezier(DrawingHandle& handle, ElementWalkContext& context) {
     std::array<std::uint8_t, 2 + kBezierFixedSize> fixed{};
-    if (const int status = Walk_ReadFixed(handle, context, fixed); status != kConvertOk) {
-        return status;
-    }
-    const ElementHeader header = Walk_ReadHeader(std::span(fixed).subspan(2));
+    ElementHeader header;
     LineAttribute line;
-    if (const int status = Walk_ReadLineAttribute(handle, context, header.aid, line);
+    if (const int status = Walk_ReadLinedElement(handle, context, fixed, header, line);
         status != kConvertOk) {
         return status;
     }

@@ -79,6 +79,14 @@ int Walk_ReadLineAttribute(DrawingHandle& handle, const ElementWalkContext& cont
     return kConvertOk;
 }
 
+int Walk_ReadFaceAttribute(DrawingHandle& handle, std::int16_t faceAid, FaceAttribute& out) {
+    out = FaceAttribute{};
+    if (get_att_face(&handle, faceAid, &out.paintNo, &out.ppat) != quillon::kQuillonOk) {
+        return kConvertLookupFailed;
+    }
+    return kConvertOk;
+}
+
 int Walk_RegisterPen(DrawingHandle& handle, std::int16_t pen) {
     std::int16_t widthCode = 0;
     std::int16_t colourCode = 0;
@@ -152,4 +160,14 @@ int Walk_ReadFixed(DrawingHandle& handle, const ElementWalkContext& context,
     const std::int16_t status =
         db_get(&handle, element.data() + 2, static_cast<std::int32_t>(size));
     return status == quillon::kQuillonOk ? kConvertOk : kConvertBadElement;
+}
+
+int Walk_ReadLinedElement(DrawingHandle& handle, ElementWalkContext& context,
+                          std::span<std::uint8_t> element, ElementHeader& header,
+                          LineAttribute& line) {
+    if (const int status = Walk_ReadFixed(handle, context, element); status != kConvertOk) {
+        return status;
+    }
+    header = Walk_ReadHeader(element.subspan(2));
+    return Walk_ReadLineAttribute(handle, context, header.aid, line);
 }

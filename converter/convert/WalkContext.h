@@ -103,13 +103,27 @@ struct LineAttribute {
     std::uint8_t segcnt = 0;
     std::array<float, quillon::kLineFloatCount> floats{};
     // The three line attribute values of the records: the first three floats widened.
-    [[nodiscard]] std::array<double, 3> Values() const {
-        return {floats[0], floats[1], floats[2]};
-    }
+    [[nodiscard]] std::array<double, 3> Values() const { return {floats[0], floats[1], floats[2]}; }
 };
 // 0 and the attribute, or kConvertLookupFailed (11) when it is not found.
 [[nodiscard]] int Walk_ReadLineAttribute(DrawingHandle& handle, const ElementWalkContext& context,
                                          std::int16_t aid, LineAttribute& out);
+
+// A face attribute as get_att_face gives it: the paint colour number and the paint
+// pattern (negative for a hatched face).
+struct FaceAttribute {
+    std::int16_t paintNo = 0;
+    std::int16_t ppat = 0;
+};
+// 0 and the attribute, or kConvertLookupFailed (11) when it is not found.
+[[nodiscard]] int Walk_ReadFaceAttribute(DrawingHandle& handle, std::int16_t faceAid,
+                                         FaceAttribute& out);
+
+// Reads an element's fixed part (Walk_ReadFixed), its three header words and its line
+// attribute. 0, Walk_ReadFixed's status, or kConvertLookupFailed for the attribute.
+[[nodiscard]] int Walk_ReadLinedElement(DrawingHandle& handle, ElementWalkContext& context,
+                                        std::span<std::uint8_t> element, ElementHeader& header,
+                                        LineAttribute& line);
 
 // The pen an element is written with: the override pen when the override is on.
 [[nodiscard]] std::int16_t Walk_Pen(const ElementWalkContext& context, std::int16_t attributePen);

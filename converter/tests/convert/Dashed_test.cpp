@@ -107,13 +107,7 @@ class DashedLines : public OpenFixture {
         ASSERT_EQ(PDB_drfio_init_put_layer(kDrawing, kPdb, handle_, 1), 0);
     }
 
-    pdbform::PdbFile CloseAndLoad() {
-        EXPECT_EQ(PdmDb_CloseDrawing(), 0);
-        EXPECT_EQ(db_close(&handle_), quillon::kQuillonOk);
-        EXPECT_EQ(PDB_PdmExData_resize(kExt), 0);
-        EXPECT_EQ(PDB_Union_DraftNPdmDataBase(kPdb, kExt), 0);
-        return Load(kPdb);
-    }
+    pdbform::PdbFile CloseAndLoad() { return CloseAndLoadPdb(kPdb); }
 
     static std::vector<const pdbform::Element*> OfKind(const pdbform::PdbFile& pdb, int kind) {
         std::vector<const pdbform::Element*> out;

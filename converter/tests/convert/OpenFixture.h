@@ -18,9 +18,11 @@
 
 #include "ChildProgram.h"
 #include "MonitorProcess.h"
+#include "ProductSuite.h"
 #include "TestPrefix.h"
 #include "pdbform/FormIo.h"
 #include "pdbform/PdbFile.h"
+#include "pelmar/Pelmar.h"
 #include "platform/Prefix.h"
 #include "platform/SystemServices.h"
 #include "quillon/Quillon.h"
@@ -35,11 +37,7 @@ namespace fs = std::filesystem;
 
 using platform::test::RunProgram;
 
-inline std::string Host(const std::string& windowsPath) {
-    std::string host;
-    EXPECT_EQ(platform::ToHostPath(windowsPath, host), 0u) << windowsPath;
-    return host;
-}
+using product_test::Host;
 
 // A drawing with a head block carrying the value at 390, the counted name at 394 and a
 // mark in its mode part, no head texts, and the colours 1 and 2 and the width 1.
@@ -74,23 +72,11 @@ inline pdbform::Layer MakeLayer(std::int16_t number, const std::string& name,
 class OpenFixture : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        std::string templ = (fs::temp_directory_path() / "morvan-open-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        prefix_ = templ;
-        setenv("MORVAN_PREFIX", prefix_.c_str(), 1);
-        platform::ResetPrefixForTesting();
-        const std::string tool = (platform::test::BinDir() / "morvan-prefix").string();
-        ASSERT_EQ(RunProgram({tool, "init", "--product", prefix_.string()}), 0);
+        product_test::MakeProductPrefix("morvan-open-XXXXXX", prefix_);
+        if (HasFatalFailure()) return;
         fs::create_directories(Host("C:\\WORK"));
     }
-    static void TearDownTestSuite() {
-        const std::string server = Host("C:\\KEL\\PDM\\Ambrel.EXE");
-        if (fs::exists(server)) (void)RunProgram({server, "--stop"});
-        std::error_code ignored;
-        fs::remove_all(prefix_, ignored);
-        unsetenv("MORVAN_PREFIX");
-        platform::ResetPrefixForTesting();
-    }
+    static void TearDownTestSuite() { product_test::RemoveProductPrefix(prefix_); }
     void SetUp() override {
         PdbTables_ResetForTesting();
         ASSERT_EQ(PdbHead_Begin(kExt, 1), 0);
@@ -112,33 +98,24 @@ class OpenFixture : public ::testing::Test {
         EXPECT_EQ(pdbform::Load(Host(windowsPath), file, &reason), pdbform::Status::kOk) << reason;
         return file;
     }
+    // Closes the session and the drawing, merges the extension file into the PDB
+    // `windowsPath` and loads it.
+    pdbform::PdbFile CloseAndLoadPdb(const std::string& windowsPath) {
+        EXPECT_EQ(PdmDb_CloseDrawing(), 0);
+        EXPECT_EQ(db_close(&handle_), quillon::kQuillonOk);
+        EXPECT_EQ(PDB_PdmExData_resize(kExt), 0);
+        EXPECT_EQ(PDB_Union_DraftNPdmDataBase(windowsPath.c_str(), kExt), 0);
+        return Load(windowsPath);
+    }
 
     // A monitor that runs until Lines() is called.
     std::unique_ptr<pipe_test::MonitorProcess> StartMonitor() {
-        fs::remove(RawLog());
-        auto monitor = std::make_unique<pipe_test::MonitorProcess>(
-            prefix_, "monitor",
-            std::vector<std::string>{"--timeout", "120", "-o", RawLog().string()});
-        if (!monitor->WaitListening()) {
-            ADD_FAILURE() << monitor->Err();
-            return nullptr;
-        }
-        return monitor;
+        return product_test::StartLogMonitor(prefix_, RawLog());
     }
     // Sends a closing mark, waits until the monitor has written it and returns the lines
     // received before it, as sent (code page 932), without the server's start line.
     std::string Lines(pipe_test::MonitorProcess& monitor) {
-        static const std::string mark = "-- end of test --\n";
-        EXPECT_GT(DbgPrint("%s", mark.c_str()), 0);
-        std::string raw;
-        for (int i = 0; i < 2000; ++i) {
-            raw = pipe_test::ReadHostFile(RawLog());
-            if (raw.size() >= mark.size() && raw.ends_with(mark)) break;
-            platform::Sleep(10);
-        }
-        monitor.Kill(SIGTERM);
-        EXPECT_TRUE(raw.ends_with(mark)) << raw;
-        if (raw.ends_with(mark)) raw.resize(raw.size() - mark.size());
+        std::string raw = product_test::MonitorLines(monitor, RawLog());
         // The server says so when the client has started it; every other line of the
         // server (a refused command, a failed save) stays in.
         static const std::string started = "Ambrel: started\n";

@@ -119,13 +119,7 @@ class WalkFixture : public OpenFixture {
         ASSERT_EQ(PDB_drfio_init_put_layer(kDrawing, kPdb, handle_, 1), 0);
     }
     // Closes the session and the drawing, merges the extension file and loads the PDB.
-    pdbform::PdbFile CloseAndLoad() {
-        EXPECT_EQ(PdmDb_CloseDrawing(), 0);
-        EXPECT_EQ(db_close(&handle_), quillon::kQuillonOk);
-        EXPECT_EQ(PDB_PdmExData_resize(kExt), 0);
-        EXPECT_EQ(PDB_Union_DraftNPdmDataBase(kPdb, kExt), 0);
-        return Load(kPdb);
-    }
+    pdbform::PdbFile CloseAndLoad() { return CloseAndLoadPdb(kPdb); }
     // The whole walk of `drawing`; `status` gets the walk's result.
     pdbform::PdbFile Convert(pdbform::PdbFile& drawing, int& status) {
         status = -1;

@@ -20,6 +20,7 @@ holds; otherwise it prints the failures and exits 1.
 
 import json
 import math
+import os
 import sys
 
 failures = []
@@ -105,19 +106,15 @@ def check_arc(case):
 
 
 def check_clothoid(case):
-    from ezdxf.math import EulerSpiral
+    # The spiral's placement is the geometry oracle's, so that both check one reading of
+    # the clothoid's values.
+    # No compiled copy is left beside the sources.
+    sys.dont_write_bytecode = True
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "geometry"))
+    from geometry_oracle import clothoid_case
 
-    a, r1, r2, phi, move = case["a"], case["r1"], case["r2"], case["phi"], case["move"]
-    spiral = EulerSpiral(a)
-    mirror = r1 + r2 < 0
-    s1 = a * a / r1 if r1 else 0.0
-    s2 = a * a / r2 if r2 else 0.0
-
-    def place(s):
-        p = spiral.point(s)
-        x, y = p.x, (-p.y if mirror else p.y)
-        return (move[0] + x * math.cos(phi) - y * math.sin(phi),
-                move[1] + x * math.sin(phi) + y * math.cos(phi))
+    s1, s2, place = clothoid_case(
+        (case["a"], case["r1"], case["r2"], case["phi"], case["move"]))
 
     if not case["points"]:
         print("end %r %r" % place(s2))

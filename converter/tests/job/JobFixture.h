@@ -17,6 +17,7 @@
 #include "ChildProgram.h"
 #include "MonitorProcess.h"
 #include "TestPrefix.h"
+#include "convert/ProductSuite.h"
 #include "platform/Prefix.h"
 #include "platform/SystemServices.h"
 #include "support/pipe/DebugPrint.h"
@@ -35,11 +36,7 @@ inline constexpr const char* kSimpleDrawing = R"({
   "elements": [{"kind": 2, "pen": 1, "lineType": 1, "points": [[0, 0], [120, 0]]}]
 })";
 
-inline std::string Host(const std::string& windowsPath) {
-    std::string host;
-    EXPECT_EQ(platform::ToHostPath(windowsPath, host), 0u) << windowsPath;
-    return host;
-}
+using product_test::Host;
 
 // The lines of `log` that begin with one of `starts`, in order.
 inline std::string LinesStarting(const std::string& log, const std::vector<std::string>& starts) {
@@ -70,22 +67,10 @@ inline std::string JobLines(const std::string& log) {
 class JobFixture : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        std::string templ = (fs::temp_directory_path() / "morvan-job-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        prefix_ = templ;
-        setenv("MORVAN_PREFIX", prefix_.c_str(), 1);
-        platform::ResetPrefixForTesting();
-        const std::string tool = (platform::test::BinDir() / "morvan-prefix").string();
-        ASSERT_EQ(RunProgram({tool, "init", "--product", prefix_.string()}), 0);
+        product_test::MakeProductPrefix("morvan-job-XXXXXX", prefix_);
+        if (HasFatalFailure()) return;
     }
-    static void TearDownTestSuite() {
-        const std::string server = Host("C:\\KEL\\PDM\\Ambrel.EXE");
-        if (fs::exists(server)) (void)RunProgram({server, "--stop"});
-        std::error_code ignored;
-        fs::remove_all(prefix_, ignored);
-        unsetenv("MORVAN_PREFIX");
-        platform::ResetPrefixForTesting();
-    }
+    static void TearDownTestSuite() { product_test::RemoveProductPrefix(prefix_); }
     void SetUp() override {
         std::error_code ignored;
         fs::remove_all(Host("C:\\WORK"), ignored);
@@ -109,31 +94,12 @@ class JobFixture : public ::testing::Test {
 
     // A monitor that runs until Lines() is called.
     std::unique_ptr<pipe_test::MonitorProcess> StartMonitor() {
-        fs::remove(RawLog());
-        auto monitor = std::make_unique<pipe_test::MonitorProcess>(
-            prefix_, "monitor",
-            std::vector<std::string>{"--timeout", "120", "-o", RawLog().string()});
-        if (!monitor->WaitListening()) {
-            ADD_FAILURE() << monitor->Err();
-            return nullptr;
-        }
-        return monitor;
+        return product_test::StartLogMonitor(prefix_, RawLog());
     }
     // Sends a closing mark, waits until the monitor has written it and returns every line
     // received before it, as sent (code page 932).
     std::string Lines(pipe_test::MonitorProcess& monitor) {
-        static const std::string mark = "-- end of test --\n";
-        EXPECT_GT(DbgPrint("%s", mark.c_str()), 0);
-        std::string raw;
-        for (int i = 0; i < 2000; ++i) {
-            raw = pipe_test::ReadHostFile(RawLog());
-            if (raw.ends_with(mark)) break;
-            platform::Sleep(10);
-        }
-        monitor.Kill(SIGTERM);
-        EXPECT_TRUE(raw.ends_with(mark)) << raw;
-        if (raw.ends_with(mark)) raw.resize(raw.size() - mark.size());
-        return raw;
+        return product_test::MonitorLines(monitor, RawLog());
     }
 
     // The names in a host folder (empty when it is missing).
