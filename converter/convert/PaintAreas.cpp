@@ -100,6 +100,7 @@ void ConvertAreaElement(const AreaElements& area, std::int32_t position, std::in
     switch (std::abs(kind)) {
         case 2:
         case 3:
+        case 4:  // a circle: the usual outline of a round hole
         case 6:
         case 26:
         case 27:

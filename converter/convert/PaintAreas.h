@@ -18,8 +18,9 @@
 //   3. Each boundary element (db_get_expaint_areaprm_count of them; one that
 //      db_get_expaint_areaprm does not give is passed over) is converted on the real
 //      handle: db_seek there, its 2-byte kind k (k >= 50 or k <= -50 brought back by
-//      50 towards 0). |k| 2 line, 3 arc, 6 polyline, 26 ellipse, 27 Bézier go through
-//      Make_PDB_GetPut_Main with the layer override set to the area's layer, and with
+//      50 towards 0). |k| 2 line, 3 arc, 4 circle (a round hole's usual outline), 6
+//      polyline, 26 ellipse, 27 Bézier go through Make_PDB_GetPut_Main with the layer
+//      override set to the area's layer, and with
 //      the kind made negative (a hidden record) when the area is not visible; 30 is
 //      passed over; any other kind is logged "未定義の塗り潰し形状[%d]\n". The numbers
 //      of the records put for them are collected in a RecList.

@@ -346,9 +346,11 @@ TEST_F(Fills, PaintAreaGroupsItsBoundaryAndHoles) {
     OpenJson(std::string(R"("elements": [)") + kAreaElements + R"(
       {"position": 7, "kind": 29, "layer": 3, "second": 4, "pen": 1, "lineType": 2,
        "values": [0.5], "paintNumber": 3, "ppat": 1,
-       "items": [{"code": -4, "values": [1, 2, 3, 4, 5, 6]}]}],
+       "items": [{"code": -4, "values": [1, 2, 3, 4, 5, 6]}]},
+      {"position": 8, "kind": -4, "layer": 5, "pen": 1, "lineType": 2, "points": [[4, 6]],
+       "radius": 1}],
      "paintAreas": [{"position": 7, "boundary": [1, 2, 3, 4, 5],
-                     "holes": [{"elements": [6]}]}])");
+                     "holes": [{"elements": [6]}, {"elements": [8]}]}])");
     auto monitor = StartMonitor();
     ASSERT_NE(monitor, nullptr);
     EXPECT_EQ(ConvertAt(7, Convert_PaintArea), 0);
@@ -358,24 +360,27 @@ TEST_F(Fills, PaintAreaGroupsItsBoundaryAndHoles) {
     EXPECT_EQ(Walk_LayerOverride(), 0);
     const pdbform::PdbFile pdb = CloseAndLoad();
 
-    // Records in the order put: the three lines, their group, the hole's polyline, its
-    // group, the fill; element numbers 1-7; all on the area's layer.
+    // Records in the order put: the three lines, their group, the first hole's polyline,
+    // its group, the second hole's circle, its group, the fill; element numbers 1-9; all
+    // on the area's layer.
     std::vector<int> kinds;
     for (const auto* e : Elements(pdb)) {
         kinds.push_back(e->kind);
         EXPECT_EQ(e->Layer(), 3) << e->kind;
     }
-    ASSERT_EQ(kinds, (std::vector<int>{-2, -2, -2, 13, -6, 13, 16}));
+    ASSERT_EQ(kinds, (std::vector<int>{-2, -2, -2, 13, -6, 13, -4, 13, 16}));
     const auto elements = Elements(pdb);
     EXPECT_EQ(F64(elements[1]->fixed, 6), 10.0);  // the second line's start x
     EXPECT_EQ(GroupNumbers(*elements[3]), (std::vector<std::int32_t>{1, 2, 3}));
     EXPECT_EQ(GroupNumbers(*elements[5]), (std::vector<std::int32_t>{5}));
+    EXPECT_EQ(F64(elements[6]->fixed, 22), 1.0);  // the circle hole's radius
+    EXPECT_EQ(GroupNumbers(*elements[7]), (std::vector<std::int32_t>{7}));
 
     // The fill data: the head block (-4 and the first 48 bytes of the area's head item),
-    // the boundary group, the hole group.
-    const pdbform::Element& fill = *elements[6];
+    // the boundary group, the hole groups.
+    const pdbform::Element& fill = *elements[8];
     EXPECT_EQ(fill.SecondWord(), 4);
-    ASSERT_EQ(fill.rest.size(), 58u);
+    ASSERT_EQ(fill.rest.size(), 62u);
     EXPECT_EQ(I16(fill.rest, 0), -4);
     EXPECT_EQ(I16(fill.rest, 2), -4);  // the head item's own code
     EXPECT_EQ(F64(fill.rest, 4), 1.0);
@@ -385,6 +390,8 @@ TEST_F(Fills, PaintAreaGroupsItsBoundaryAndHoles) {
     EXPECT_EQ(group, 4);
     ASSERT_TRUE(LoadI32(fill.rest, 54, group));
     EXPECT_EQ(group, 6);
+    ASSERT_TRUE(LoadI32(fill.rest, 58, group));
+    EXPECT_EQ(group, 8);
     const pdbform::FaceAttribute* face = pdb.faceAttributes.Get(I16(fill.fixed, 6));
     ASSERT_NE(face, nullptr);
     EXPECT_EQ(face->paintNumber, 3);
