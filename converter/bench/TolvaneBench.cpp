@@ -13,6 +13,8 @@
 //      the whole job and for the job less the analyser (timed alone on the drawing).
 //   3. Whether CPU time and peak memory grow at most linearly with the element count:
 //      the growth exponents between consecutive sizes, judged on the two largest.
+//   4. The 100,000-element drawing with every third line dashed (line type 5), the
+//      dashed lines kept as a pattern attribute and then cut into dashes (/D1).
 //
 // Round trips per drawing element, as the converter's client library sends them
 // (converter/support/db/ElementRecords.cpp): a line or an arc is its record (27), the
@@ -76,13 +78,18 @@ constexpr const char* kTemplate = R"({
      "points": [[0, 0], [1, 0], [1, 1], [0, 1]]},
     {"position": 7, "kind": 7, "layer": 2, "pen": 1, "font": 100, "height": 2.5, "ratio": 1,
      "points": [[0, 0], [20, 0]], "angle": 0, "text": "TEXT 123"},
-    {"position": 8, "kind": 25}
+    {"position": 8, "kind": 25},
+    {"position": 9, "kind": 2, "pen": 1, "lineType": 5, "segments": 4,
+     "values": [2, 1, 2, 1, 2, 1, 2, 1], "points": [[0, 0], [10, 5]]}
   ],
   "placements": [{"position": 8, "definition": 1, "translate": [50, 50], "rotation": 0.5,
                   "scale": [2, 2]}],
   "definitions": [{"position": 1, "members": [2, 3]}]
 })";
 constexpr std::uint32_t kFirstRepeated = 4;
+// The dashed line (type 5) that takes the place of every third line in the dashed runs.
+constexpr std::uint32_t kDashedLine = 9;
+constexpr long kDashedEvery = 3;
 constexpr int kRepeatedKinds = 5;
 // Round trips and PDB records per repeated element, in template order (see the top).
 constexpr std::array<int, kRepeatedKinds> kTripsPerElement = {3, 3, 5, 5, 6};
@@ -146,10 +153,18 @@ Ended Run(const std::vector<std::string>& args) {
     return Reap(Spawn(args, false), start);
 }
 
+// Whether the i-th repeated element is a dashed line (every third line when `dashed`).
+bool IsDashedSlot(long i, bool dashed) {
+    return dashed && i % kRepeatedKinds == 0 &&
+           (i / kRepeatedKinds) % kDashedEvery == kDashedEvery - 1;
+}
+
 // Writes a drawing of `count` repeated elements after the template's definition, in a
 // child process: the model of a large drawing takes hundreds of megabytes, which must
-// not count in this process's children's figures nor stay in this process.
-bool WriteDrawing(const pdbform::PdbFile& model, const std::string& hostPath, long count) {
+// not count in this process's children's figures nor stay in this process. With
+// `dashed`, every third line is the template's dashed line.
+bool WriteDrawing(const pdbform::PdbFile& model, const std::string& hostPath, long count,
+                  bool dashed) {
     std::fflush(stdout);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -175,8 +190,10 @@ bool WriteDrawing(const pdbform::PdbFile& model, const std::string& hostPath, lo
         placement.definition = definition;
         for (long i = 0; i < count; ++i) {
             const int k = static_cast<int>(i % kRepeatedKinds);
-            const std::uint32_t at =
-                file.Append(*model.Find(kFirstRepeated + static_cast<std::uint32_t>(k)));
+            const std::uint32_t from = IsDashedSlot(i, dashed)
+                                           ? kDashedLine
+                                           : kFirstRepeated + static_cast<std::uint32_t>(k);
+            const std::uint32_t at = file.Append(*model.Find(from));
             if (at == 0) _exit(1);
             if (kFirstRepeated + static_cast<std::uint32_t>(k) == 8)
                 file.placements[at] = placement;
@@ -229,8 +246,13 @@ pid_t StartServer(const std::string& server) {
     return -1;
 }
 
+// How a run treats its dashed lines: none in the drawing, kept as a pattern (the
+// default), or cut into dashes (/D1).
+enum class Dashes { kNone, kPattern, kCut };
+
 struct Size {
     long elements = 0;
+    Dashes dashes = Dashes::kNone;
     Ended tolvane, server, analyser;
     long records = 0;
     double trips = 0;
@@ -238,22 +260,40 @@ struct Size {
 
 bool Convert(const pdbform::PdbFile& model, const std::string& server, Size& size) {
     const std::string name = "C:\\BENCH\\E" + std::to_string(size.elements);
-    if (!WriteDrawing(model, Host(name + ".000"), size.elements)) return false;
+    const bool dashed = size.dashes != Dashes::kNone;
+    if (!WriteDrawing(model, Host(name + ".000"), size.elements, dashed)) return false;
     // The analyser alone on the same drawing, so that the converter's own share of the
     // job's time can be told (the job runs it on its working copy before the walk).
     size.analyser = Run({Host("C:\\KEL\\PROGS\\Stovik.EXE"), name + ".000"});
     const pid_t serverPid = StartServer(server);
     if (serverPid < 0) return false;
     const double serverStart = bench::Now();
-    size.tolvane = Run({Host("C:\\KEL\\PDM\\Tolvane.EXE"), name + ".000", name + ".PDB", "1"});
+    std::vector<std::string> job = {Host("C:\\KEL\\PDM\\Tolvane.EXE"), name + ".000", name + ".PDB",
+                                    "1"};
+    if (size.dashes == Dashes::kCut) job.push_back("/D1");
+    size.tolvane = Run(job);
     (void)Run({server, "--stop"});
     size.server = Reap(serverPid, serverStart);
     size.records = CountElements(Host(name + ".PDB"));
-    long expected = 0;
+    // A dashed line kept as a pattern is one line record (3 round trips); cut into
+    // dashes it is one polyline record of 5 round trips per dash, counted from the PDB.
+    long expected = 0, dashedLines = 0;
     size.trips = 0;
     for (long i = 0; i < size.elements; ++i) {
+        if (IsDashedSlot(i, dashed)) {
+            ++dashedLines;
+            continue;
+        }
         expected += kRecordsPerElement[static_cast<std::size_t>(i % kRepeatedKinds)];
         size.trips += kTripsPerElement[static_cast<std::size_t>(i % kRepeatedKinds)];
+    }
+    if (size.dashes == Dashes::kCut) {
+        const long pieces = size.records - expected;
+        size.trips += 5.0 * static_cast<double>(pieces);
+        expected = pieces >= 2 * dashedLines ? size.records : -1;
+    } else {
+        size.trips += 3.0 * static_cast<double>(dashedLines);
+        expected += dashedLines;
     }
     std::error_code ignored;
     fs::remove(Host(name + ".000"), ignored);
@@ -340,6 +380,31 @@ int main(int argc, char** argv) {
             100.0 * size.trips / own / raw.perSecond);
         std::fflush(stdout);
         sizes.push_back(size);
+    }
+
+    // A third of the lines dashed, at 100,000 elements: kept as a pattern attribute and
+    // cut into dashes, beside the solid drawing's rate above.
+    for (const Dashes dashes : {Dashes::kPattern, Dashes::kCut}) {
+        Size size;
+        size.elements = 100000;
+        size.dashes = dashes;
+        const bench::Figures raw = rawNow();
+        if (raw.perSecond == 0 || !Convert(model, server, size)) {
+            bench::StopEcho(echo);
+            cleanUp();
+            return 1;
+        }
+        const double trips = size.trips / size.tolvane.seconds;
+        std::printf(
+            "  %7ld elements, a third of the lines dashed, %s: %7ld records, Tolvane %7.2f s "
+            "(CPU %6.2f s)\n"
+            "      %8.0f elements/s = %8.0f round trips/s = %5.1f %% of raw (%.0f round trips/s)\n",
+            size.elements,
+            dashes == Dashes::kCut ? "cut into dashes (/D1)" : "kept as patterns", size.records,
+            size.tolvane.seconds, size.tolvane.cpu,
+            static_cast<double>(size.elements) / size.tolvane.seconds, trips,
+            100.0 * trips / raw.perSecond, raw.perSecond);
+        std::fflush(stdout);
     }
 
     bench::StopEcho(echo);
