@@ -18,14 +18,14 @@
 
 namespace platform {
 
-WinError ReadFileHead(std::string_view path, std::size_t maxBytes, std::string& head) {
-    head.clear();
+WinError OpenPlainFileForReading(std::string_view path, UniqueFd& fd) {
+    fd.Reset();
     detail::ResolvedPath resolved;
     if (WinError rc = detail::ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
     if (resolved.known == detail::PathKnown::MissingFile) return kErrorFileNotFound;
     if (resolved.known == detail::PathKnown::MissingPath) return kErrorPathNotFound;
-    UniqueFd fd(open(resolved.host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.Valid()) {
+    UniqueFd opened(open(resolved.host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!opened.Valid()) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR) return detail::MissingPathError(resolved.host);
         return detail::ErrnoToWinError(err);
@@ -34,8 +34,16 @@ WinError ReadFileHead(std::string_view path, std::size_t maxBytes, std::string& 
     // Nor is anything else but a plain file read: a FIFO or a device could block the
     // reader (hence the non-blocking open) or never end.
     struct stat st;
-    if (fstat(fd.Get(), &st) != 0) return detail::ErrnoToWinError(errno);
+    if (fstat(opened.Get(), &st) != 0) return detail::ErrnoToWinError(errno);
     if (!S_ISREG(st.st_mode)) return kErrorAccessDenied;
+    fd = std::move(opened);
+    return kErrorSuccess;
+}
+
+WinError ReadFileHead(std::string_view path, std::size_t maxBytes, std::string& head) {
+    head.clear();
+    UniqueFd fd;
+    if (WinError rc = OpenPlainFileForReading(path, fd); rc != kErrorSuccess) return rc;
 
     // Read in pieces, so that a large `maxBytes` costs memory only for what the file has.
     char buffer[8192];

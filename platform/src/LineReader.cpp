@@ -10,7 +10,7 @@
 
 #include <cerrno>
 
-#include "HostPath.h"
+#include "platform/FileHead.h"
 
 namespace platform {
 
@@ -23,20 +23,8 @@ WinError LineReader::Open(std::string_view path) {
     buffer_.clear();
     at_ = 0;
     ended_ = true;
-    detail::ResolvedPath resolved;
-    if (WinError rc = detail::ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
-    if (resolved.known == detail::PathKnown::MissingFile) return kErrorFileNotFound;
-    if (resolved.known == detail::PathKnown::MissingPath) return kErrorPathNotFound;
-    UniqueFd fd(open(resolved.host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.Valid()) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR) return detail::MissingPathError(resolved.host);
-        return detail::ErrnoToWinError(err);
-    }
-    // Only a plain file is read: a FIFO or a device could block the reader or never end.
-    struct stat st;
-    if (fstat(fd.Get(), &st) != 0) return detail::ErrnoToWinError(errno);
-    if (!S_ISREG(st.st_mode)) return kErrorAccessDenied;
+    UniqueFd fd;
+    if (WinError rc = OpenPlainFileForReading(path, fd); rc != kErrorSuccess) return rc;
     fd_ = std::move(fd);
     ended_ = false;
     return kErrorSuccess;

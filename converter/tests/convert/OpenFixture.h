@@ -18,7 +18,7 @@
 
 #include "ChildProgram.h"
 #include "MonitorProcess.h"
-#include "ProductSuite.h"
+#include "tests/ProductSuite.h"
 #include "TestPrefix.h"
 #include "pdbform/FormIo.h"
 #include "pdbform/PdbFile.h"

@@ -27,6 +27,7 @@
 #include "platform/Process.h"
 #include "platform/SystemServices.h"
 #include "support/pipe/DebugPrint.h"
+#include "tests/ProductSuite.h"
 
 extern char** environ;
 
@@ -34,11 +35,7 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 
-inline std::string Host(const std::string& windowsPath) {
-    std::string host;
-    EXPECT_EQ(platform::ToHostPath(windowsPath, host), 0u) << windowsPath;
-    return host;
-}
+using product_test::Host;
 
 inline fs::path SampleDir() { return fs::path(MORVAN_SOURCE_DIR) / "samples" / "drawings"; }
 
@@ -310,54 +307,22 @@ inline void ExpectTimingLine(const std::string& line) {
 class ProductPrefix {
   public:
     void Make(const char* tag) {
-        std::string templ = (fs::temp_directory_path() / (std::string(tag) + "-XXXXXX")).string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        prefix_ = templ;
-        setenv("MORVAN_PREFIX", prefix_.c_str(), 1);
-        platform::ResetPrefixForTesting();
-        ASSERT_EQ(platform::test::RunProgram({(platform::test::BinDir() / "morvan-prefix").string(),
-                                              "init", "--product", prefix_.string()}),
-                  0);
+        product_test::MakeProductPrefix((std::string(tag) + "-XXXXXX").c_str(), prefix_);
+        if (::testing::Test::HasFatalFailure()) return;
         ASSERT_TRUE(fs::exists(Host("C:\\KEL\\PDM\\Tolvane.EXE")))
             << "init --product did not install Tolvane.EXE";
         fs::create_directories(Host("C:\\WORK\\OUT"));
     }
-    void Remove() {
-        const std::string server = Host("C:\\KEL\\PDM\\Ambrel.EXE");
-        if (fs::exists(server)) (void)platform::test::RunProgram({server, "--stop"});
-        std::error_code ignored;
-        fs::remove_all(prefix_, ignored);
-        unsetenv("MORVAN_PREFIX");
-        platform::ResetPrefixForTesting();
-    }
+    void Remove() { product_test::RemoveProductPrefix(prefix_); }
     const fs::path& Path() const { return prefix_; }
 
     // A monitor writing every line to monitor.raw until Collect.
     std::unique_ptr<pipe_test::MonitorProcess> StartMonitor() {
-        fs::remove(prefix_ / "monitor.raw");
-        auto monitor = std::make_unique<pipe_test::MonitorProcess>(
-            prefix_, "monitor",
-            std::vector<std::string>{"--timeout", "300", "-o", (prefix_ / "monitor.raw").string()});
-        if (!monitor->WaitListening()) {
-            ADD_FAILURE() << monitor->Err();
-            return nullptr;
-        }
-        return monitor;
+        return product_test::StartLogMonitor(prefix_, prefix_ / "monitor.raw");
     }
     // Sends a closing mark, waits until the monitor has it and returns what came before.
     std::string Collect(pipe_test::MonitorProcess& monitor) {
-        static const std::string mark = "-- end of the test's lines --\n";
-        EXPECT_GT(DbgPrint("%s", mark.c_str()), 0);
-        std::string raw;
-        for (int i = 0; i < 2000; ++i) {
-            raw = pipe_test::ReadHostFile(prefix_ / "monitor.raw");
-            if (raw.ends_with(mark)) break;
-            platform::Sleep(10);
-        }
-        monitor.Kill(SIGTERM);
-        EXPECT_TRUE(raw.ends_with(mark)) << raw;
-        if (raw.ends_with(mark)) raw.resize(raw.size() - mark.size());
-        return raw;
+        return product_test::MonitorLines(monitor, prefix_ / "monitor.raw");
     }
 
   private:

@@ -17,7 +17,7 @@
 #include "ChildProgram.h"
 #include "MonitorProcess.h"
 #include "TestPrefix.h"
-#include "convert/ProductSuite.h"
+#include "tests/ProductSuite.h"
 #include "platform/Prefix.h"
 #include "platform/SystemServices.h"
 #include "support/pipe/DebugPrint.h"
