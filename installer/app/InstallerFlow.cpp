@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "installer/app/JobRecordSteps.h"
 #include "installer/app/PauseGate.h"
 #include "installer/engine/ForceTermination.h"
 #include "installer/engine/JobState.h"
 #include "installer/engine/ScriptScan.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/JobRecord.h"
 #include "installer/env/MessageBox.h"
 #include "installer/env/Messages.h"
 #include "installer/env/ProgramOptions.h"
@@ -91,6 +93,12 @@ void InstallerFlow::OnShow() {
     if (closeOnShow_) {
         CloseMain();
         return;
+    }
+    if (!interruptedJobChecked_) {
+        // Before anything else is offered: a job cut short by a crash or a power cut is
+        // rolled back (or, for an uninstall, run to its end) or left for the next start.
+        interruptedJobChecked_ = true;
+        if (HandleInterruptedJob()) return;
     }
     if (!InstallDiskPath.empty()) {
         HyoujiButtonClick();
@@ -179,7 +187,9 @@ void InstallerFlow::BuildEntryList() {
     freshRevision_ = false;
     if (UninstallMode) {
         view_.SetMainCaption("Morvan(アンインストール)");
-        ReadControlFile(VersionDownRoot + "\\" + UninstallGroupName);
+        // The group was offered only because this file read without fault
+        // (CollectUninstallChoices); its result adds nothing here.
+        (void)ReadControlFile(VersionDownRoot + "\\" + UninstallGroupName);
     }
     const std::string& title = CurrentMedia.Title;
     const std::size_t comma = platform::FindCharDbcs(title, ',');
@@ -198,9 +208,13 @@ void InstallerFlow::BuildEntryList() {
         const std::string mediaRevision = CurrentMedia.RevisionId;
         const std::string keptGroup = VersionDownRoot + "\\Revision";
         if (platform::FileExists(keptGroup + ControlFileName)) {
-            ReadControlFile(keptGroup);
+            // A kept control file that does not read leaves the medium's id in place:
+            // the medium then counts as the same group and nothing kept is replaced.
+            (void)ReadControlFile(keptGroup);
             freshRevision_ = CurrentMedia.RevisionId != mediaRevision;
-            ReadControlFile(InstallDiskPath);
+            // The medium's file read without fault a moment ago (HyoujiButtonClick,
+            // DirSelectOk): this only puts its fields back into CurrentMedia.
+            (void)ReadControlFile(InstallDiskPath);
         } else {
             freshRevision_ = true;
         }
@@ -225,21 +239,64 @@ void InstallerFlow::OkButtonClick() {
     const std::string mediaDir =
         UninstallMode ? VersionDownRoot + "\\" + UninstallGroupName : InstallDiskPath;
     if (!CheckMedia(mediaDir)) return;
-    if (!UninstallMode && CurrentMedia.Version != "0.00" && freshRevision_) {
-        // A new full version: the kept group of the previous one goes.
-        RunAndWait("", "COMMAND /C RMDIR /S/Q " + VersionDownRoot + "\\Revision");
+    std::string detail;
+    if (!UninstallMode) {
+        // The record is written before anything changes. A new full version holds the
+        // kept group of the previous one in the record instead of removing it now: it
+        // goes when the job has ended, and comes back if the job is rolled back.
+        const bool newFullVersion = CurrentMedia.Version != "0.00" && freshRevision_;
+        if (const int result = BeginInstallJobRecord(newFullVersion, detail); result != 0) {
+            ShowCodeMessage(result, detail);
+            return;
+        }
     }
     ScriptEntryCount = ScanScripts(false);
 
     // The worker reads the selection from this snapshot, never from the list itself.
     std::vector<bool> selection = view_.EntryRowSelection();
+    if (UninstallMode) {
+        const int result = BeginUninstallJobRecord(SelectedEntries(selection), detail);
+        if (result != 0) {
+            ShowCodeMessage(result, detail);
+            return;
+        }
+    }
+    if (RunJob(std::move(selection), freshRevision_, false) != kJobFinished) {
+        // A failed command, a confirmed stop or the progress dialog closed: nothing is
+        // recorded, and the job's record stays for the roll-back at the next start;
+        // the worker is ended at the clean-up.
+        CloseJobRecord();
+        CloseMain();
+        return;
+    }
+    if (UninstallMode) {
+        if (FinishJobRecording(RemoveRevision(CurrentMedia.RevisionId, detail), detail)) {
+            NotifyUninstallDone();
+        }
+        CloseMain();
+        return;
+    }
+    FinishInstallJob();
+}
+
+std::vector<JobRecordEntry> InstallerFlow::SelectedEntries(const std::vector<bool>& selection) {
+    std::vector<JobRecordEntry> entries;
+    for (int i : TVerThread::RunOrder(selection, UninstallMode, false)) {
+        entries.push_back({ScriptEntries[i].MediaNo, ScriptEntries[i].ScriptNo});
+    }
+    return entries;
+}
+
+std::uint8_t InstallerFlow::RunJob(std::vector<bool> selection, bool freshRevision,
+                                   bool everyEntry) {
     ++jobNumber_;
     jobRunning_ = true;
     JobPauseGate().Open();
     // Reset before the worker starts: reset after it, it could wipe the count of a
     // command the worker has already run.
     ExecutedCommandCount = 0;
-    worker_.Start(view_, jobNumber_, std::move(selection), freshRevision_, UninstallMode);
+    worker_.Start(view_, jobNumber_, std::move(selection), freshRevision, UninstallMode,
+                  everyEntry);
     view_.HideMain();
     view_.SetTimerRunning(true);
     for (;;) {
@@ -260,27 +317,28 @@ void InstallerFlow::OkButtonClick() {
     }
     JobPauseGate().Open();
     view_.SetTimerRunning(false);
-
-    if (JobState.load() != kJobFinished) {
-        // A failed command, a confirmed stop or the progress dialog closed: nothing is
-        // recorded; the worker is ended at the clean-up.
-        jobRunning_ = false;
-        CloseMain();
-        return;
-    }
-    WaitForWorker();
+    const std::uint8_t state = JobState.load();
+    if (state == kJobFinished) WaitForWorker();
     jobRunning_ = false;
-    if (UninstallMode) {
-        RemoveRevision(CurrentMedia.RevisionId);
-        NotifyUninstallDone();
-        CloseMain();
-        return;
-    }
-    FinishInstallJob();
+    return state;
+}
+
+bool InstallerFlow::FinishJobRecording(int result, std::string& detail) {
+    if (result == 0) result = EndJobRecord(detail);
+    if (result == 0) return true;
+    // Not done: the message says what could not be written, and the record stays so
+    // that the next start offers the roll-back.
+    ShowCodeMessage(result, detail);
+    CloseJobRecord();
+    return false;
 }
 
 void InstallerFlow::FinishInstallJob() {
-    RecordRevision();
+    std::string detail;
+    if (!FinishJobRecording(RecordRevision(detail), detail)) {
+        CloseMain();
+        return;
+    }
     view_.SetProgressBar(0);
     if (CurrentMedia.MediaNo == CurrentMedia.MediaCount) {
         NotifyInstallDone();
@@ -304,6 +362,69 @@ void InstallerFlow::FinishInstallJob() {
         if (answer != IDRETRY) return;  // Ignore: the dialog stays as it is
         view_.HideMain();
         ShowMainAgain();
+    }
+}
+
+bool InstallerFlow::HandleInterruptedJob() {
+    JobRecord record;
+    const JobRecordState state = ReadJobRecord(record);
+    if (state == JobRecordState::None) {
+        RemoveEndedJobRecord();
+        return false;
+    }
+    // A record that cannot be read whole is still an interrupted job; unless it says
+    // otherwise it is taken for an install, and only what it states is put back.
+    const bool uninstall = record.mode == JobMode::Uninstall;
+    const int answer = uninstall ? AskFinishInterruptedUninstall(record.title)
+                                 : AskRollBackInterruptedInstall(record.title);
+    if (answer == IDOK) RunInterruptedJob(record);
+    CloseMain();
+    return true;
+}
+
+void InstallerFlow::RunInterruptedJob(const JobRecord& record) {
+    const bool uninstall = record.mode == JobMode::Uninstall;
+    // Through the uninstall engine, as a version-down of the record's group runs.
+    UninstallMode = true;
+    UninstallGroupName = record.group;
+    LoadMediaFromRecord(record);
+    if (uninstall && !record.group.empty()) {
+        // The group's own control file when it reads; otherwise the record's copy of
+        // its fields stands (ReadControlFile changes nothing it cannot read whole).
+        ControlFileProblem ignored;
+        (void)ReadControlFile(VersionDownRoot + "\\" + record.group, ignored);
+    }
+    std::vector<ScriptEntryRef> refs;
+    if (!record.group.empty()) {
+        // Entries without an uninstall script (an "INST," section) cannot be undone:
+        // their changes and their markers stay. Every other entry's script is run.
+        for (const JobRecordEntry& entry : RollBackOrder(record)) {
+            refs.push_back({entry.mediaNo, entry.scriptNo});
+        }
+    }
+    ScriptEntryCount = ScanScriptList(refs);
+
+    std::string detail;
+    if (RunJob({}, false, true) != kJobFinished) {
+        // The failing command's message has been shown; the record stays, so the next
+        // start offers to go on.
+        NotifyRollBackFailed();
+        return;
+    }
+    int result = 0;
+    if (!uninstall) {
+        result = RestoreAfterInstallRollBack(record, detail);
+    } else if (!record.revision.empty() && !record.required.empty()) {
+        result = RemoveRevision(CurrentMedia.RevisionId, detail);
+    }
+    if (!FinishJobRecording(result, detail)) {
+        NotifyRollBackFailed();
+        return;
+    }
+    if (uninstall) {
+        NotifyUninstallDone();
+    } else {
+        NotifyRollBackDone();
     }
 }
 
@@ -367,9 +488,12 @@ void InstallerFlow::Cleanup() {
     if (platform::DirectoryExists(BackupDir)) {
         // Leaves the clean-up's folder current as before; the clearing names its folder in full.
         (void)platform::SetCurrentDirectoryW(BackupDir);
-        ClearDirectory(BackupDir + "\\");
+        // Program end: nothing is left to report to, and the next job's first command
+        // clears both staging folders again before it stages anything.
+        (void)ClearDirectory(BackupDir + "\\");
     }
-    if (platform::DirectoryExists(ExtractDir)) RemoveTree(ExtractDir);
+    // As above: a staging folder that stays is emptied before the next job uses it.
+    if (platform::DirectoryExists(ExtractDir)) (void)RemoveTree(ExtractDir);
     // Work files of the job: one that is already gone is the state wanted.
     (void)platform::DeleteFileW(WorkListFile);
     (void)platform::DeleteFileW(WorkScratchFile);

@@ -1,6 +1,7 @@
 // The job control of MorvanUP, apart from any widget: program start and command line,
 // the show logic of the main dialog, the entry list, the job with its progress loop,
-// stop and multi-media steps, the recording of version and revision, the uninstall
+// stop and multi-media steps, the job record with the roll-back of an interrupted
+// job, the recording of version and revision, the uninstall
 // choices, the OK logic of the small dialogs, and the clean-up at program end.
 //
 // The dialogs call the handlers below (named after their events) and show what the
@@ -9,11 +10,13 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "installer/app/InstallerView.h"
 #include "installer/app/VerThread.h"
+#include "installer/env/JobRecord.h"
 #include "installer/env/VersionRecords.h"
 
 // How a dialog's OK logic ends: the dialog stays open, or closes with OK / Cancel.
@@ -86,11 +89,25 @@ private:
     void CloseMain();
     void WaitForWorker();
     void FinishInstallJob();
+    // The worker and the progress loop of one job (an install, an uninstall, or the
+    // roll-back of an interrupted job): returns the final JobState.
+    std::uint8_t RunJob(std::vector<bool> selection, bool freshRevision, bool everyEntry);
+    // The end of a job whose last step gave `result`: the record is cleared when it is
+    // 0; otherwise (or when the record cannot be cleared) the message is shown and the
+    // record stays. True when the job counts as done.
+    bool FinishJobRecording(int result, std::string& detail);
+    // The selected rows as the entries they stand for, in run order.
+    static std::vector<JobRecordEntry> SelectedEntries(const std::vector<bool>& selection);
+    // At start: an interrupted job's prompt and, on OK, its roll-back or completion.
+    // True when a record was found (the program then ends).
+    bool HandleInterruptedJob();
+    void RunInterruptedJob(const JobRecord& record);
 
     InstallerView& view_;
     WorkRootLock* lock_;
     TVerThread worker_;
     bool closeOnShow_ = false;
+    bool interruptedJobChecked_ = false;
     bool freshRevision_ = false;
     bool mainClosed_ = false;
     bool cleanupAllowed_ = true;

@@ -8,12 +8,22 @@
 // open modal dialog other than the progress dialog, whenever it waits for the user.
 // The end-to-end tests use it where no keyboard can be sent (the offscreen platform);
 // the demo drives the program with real keystrokes instead.
+//
+// Test-only crash: MORVANUP_TEST_CRASH_AT="<n>" makes the program kill itself with
+// SIGKILL (no clean-up of any kind, as a crash or a power cut ends it) when command
+// number n of a job (1-based, counted as the engine counts them; in an uninstall or
+// roll-back run likewise from 1) is about to start, before anything of it runs;
+// "<n>:ahead" does so once that command has recorded its undo lines and saved copies
+// and before it changes anything. The end-to-end tests use it to check that every
+// interrupted job can be rolled back. Any other value is ignored.
 #include <QApplication>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "installer/app/InstallerFlow.h"
 #include "installer/app/PauseGate.h"
@@ -28,6 +38,35 @@ namespace {
 bool AutopilotRequested() {
     const char* value = std::getenv("MORVANUP_AUTOPILOT");
     return value != nullptr && *value != '\0';
+}
+
+// The checkpoint and command number at which MORVANUP_TEST_CRASH_AT asks to die.
+struct CrashPoint {
+    JobCheckpoint point = JobCheckpoint::BeforeCommand;
+    int command = 0;  // 0: no crash asked for
+};
+CrashPoint crashPoint;
+
+void CrashAtCheckpoint(JobCheckpoint point, int commandNumber) {
+    if (point == crashPoint.point && commandNumber == crashPoint.command) std::raise(SIGKILL);
+}
+
+// Reads MORVANUP_TEST_CRASH_AT; installs the hook when it names a command.
+void InstallCrashHook() {
+    const char* value = std::getenv("MORVANUP_TEST_CRASH_AT");
+    if (value == nullptr) return;
+    const std::string text = value;
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0 || digits > 6) return;
+    const std::string rest = text.substr(digits);
+    if (rest == ":ahead") {
+        crashPoint.point = JobCheckpoint::AfterWriteAhead;
+    } else if (!rest.empty()) {
+        return;
+    }
+    crashPoint.command = std::atoi(text.substr(0, digits).c_str());
+    if (crashPoint.command > 0) SetJobCheckpointHook(&CrashAtCheckpoint);
 }
 
 // The parameters of the Windows command line, without the program's own name.
@@ -60,6 +99,7 @@ int main(int argc, char** argv) {
     QtMessageSink sink(autopilot);
     SetMessageSink(&sink);
     SetCommandGate(&PassJobPauseGate);
+    InstallCrashHook();
 
     QtInstallerView view;
     QtWorkRootLock lock;
@@ -84,6 +124,7 @@ int main(int argc, char** argv) {
     // Destruction of the main dialog: the worker ends first, then the clean-up.
     flow.Cleanup();
     SetCommandGate(nullptr);
+    SetJobCheckpointHook(nullptr);
     forms.reset();
     SetMessageSink(nullptr);
     return 0;

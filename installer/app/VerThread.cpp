@@ -1,5 +1,7 @@
 #include "installer/app/VerThread.h"
 
+#include <algorithm>
+
 #include "installer/app/InstallerView.h"
 #include "installer/app/PauseGate.h"
 #include "installer/engine/JobState.h"
@@ -9,12 +11,12 @@
 TVerThread::~TVerThread() { Join(); }
 
 void TVerThread::Start(InstallerView& view, int jobNumber, std::vector<bool> selectedRows,
-                       bool freshRevision, bool uninstallMode) {
+                       bool freshRevision, bool uninstallMode, bool everyEntry) {
     Join();
     finished_ = false;
-    thread_ = std::thread([this, &view, jobNumber, rows = std::move(selectedRows),
-                           freshRevision, uninstallMode] {
-        Body(view, jobNumber, rows, freshRevision, uninstallMode);
+    thread_ = std::thread([this, &view, jobNumber, rows = std::move(selectedRows), freshRevision,
+                           uninstallMode, everyEntry] {
+        Body(view, jobNumber, rows, freshRevision, uninstallMode, everyEntry);
         finished_ = true;
     });
 }
@@ -23,8 +25,26 @@ void TVerThread::Join() {
     if (thread_.joinable()) thread_.join();
 }
 
+std::vector<int> TVerThread::RunOrder(const std::vector<bool>& selectedRows, bool uninstallMode,
+                                      bool everyEntry) {
+    std::vector<int> order;
+    std::size_t row = 0;
+    for (int i = 1; i <= ScriptEntryCount && i <= kMaxScriptEntries; ++i) {
+        if (everyEntry) {
+            order.push_back(i);
+            continue;
+        }
+        if (ScriptEntries[i].CommandCount == 0) continue;
+        const bool selected = row < selectedRows.size() && selectedRows[row];
+        ++row;
+        if (selected) order.push_back(i);
+    }
+    if (uninstallMode && !everyEntry) std::reverse(order.begin(), order.end());
+    return order;
+}
+
 void TVerThread::Body(InstallerView& view, int jobNumber, const std::vector<bool>& selectedRows,
-                      bool freshRevision, bool uninstallMode) {
+                      bool freshRevision, bool uninstallMode, bool everyEntry) {
     if (!uninstallMode) {
         view.PostInstLabel("インストール中");
     } else {
@@ -32,12 +52,7 @@ void TVerThread::Body(InstallerView& view, int jobNumber, const std::vector<bool
         view.PostInstLabel("アンインストール中");
     }
     ExecutedCommandCount = 0;
-    std::size_t row = 0;
-    for (int i = 1; i <= ScriptEntryCount && i <= kMaxScriptEntries; ++i) {
-        if (ScriptEntries[i].CommandCount == 0) continue;
-        const bool selected = row < selectedRows.size() && selectedRows[row];
-        ++row;
-        if (!selected) continue;
+    for (int i : RunOrder(selectedRows, uninstallMode, everyEntry)) {
         // A stop being confirmed holds the worker here; once the job is aborted
         // (a failed command, a confirmed stop, the progress dialog closed) the
         // remaining entries are not started.

@@ -4,13 +4,16 @@
 //   2. RunScript of one entry of 2,000 "C" lines, each copying a 16 KiB file through
 //      the staging directory, against "cp" of the same files in the same run
 //      (target: within 3 times the plain copy).
+//   3. The cost of the write-ahead guarantee: the same 2,000 lines as an uninstallable
+//      entry, run from the same state (nothing installed, no store) once with the
+//      write-ahead records only written in order and once with them synced.
 //
 // Works in a fresh temporary prefix (made by morvan-prefix from this program's own
 // folder) and prints its figures; the exit status is 0 unless the set-up failed.
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +26,8 @@
 #include "installer/env/VersionRecords.h"
 #include "installer/testsupport/ScriptedMessages.h"
 #include "installer/testsupport/TempPrefix.h"
+#include "installer/util/TreeOps.h"
+#include "platform/Cp932.h"
 #include "platform/Files.h"
 #include "platform/Prefix.h"
 
@@ -123,6 +128,13 @@ bool BenchRun(TempPrefix& prefix) {
     }
     script += "INSTEND\r\n";
     if (platform::WriteFileBytes("K:\\INST00.DAT", script) != 0) return false;
+    // The same files as an uninstallable entry into a folder of its own (BenchWriteAhead).
+    std::string undoable = "2.10/20240101\r\nUNINST,大量コピー（元に戻せる）\r\n";
+    for (int i = 0; i < kFiles; ++i) {
+        undoable += "C FILES\\F" + std::to_string(10000 + i) + ".BIN C:\\DEST\\UNDO\\\r\n";
+    }
+    undoable += "INSTEND\r\n";
+    if (platform::WriteFileBytes("K:\\INST01.DAT", undoable) != 0) return false;
 
     std::string mediumHost, destHost;
     if (platform::ToHostPath("K:\\FILES", mediumHost) != 0 ||
@@ -186,6 +198,52 @@ bool BenchRun(TempPrefix& prefix) {
     return true;
 }
 
+// Files directly in the host folder of the Windows folder `dir` (0 when it is missing).
+int FilesIn(const std::string& dir) {
+    std::string host;
+    if (platform::ToHostPath(dir, host) != 0 || !std::filesystem::is_directory(host)) return 0;
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(host))
+        count += entry.is_regular_file() ? 1 : 0;
+    return count;
+}
+
+// One run of the uninstallable entry (table entry 2, INST01.DAT) from the state before
+// any install: nothing at its destination and no store of the revision. The seconds
+// the engine took, or a negative value when the starting state could not be made.
+double RunUndoableEntry(bool sync) {
+    const std::string store = VersionDownRoot + "\\" + CurrentMedia.RevisionName;
+    if (!RemoveTree("C:\\DEST\\UNDO") || !RemoveTree(store)) return -1.0;
+    if (platform::PathExists("C:\\DEST\\UNDO") || platform::PathExists(store)) return -1.0;
+    WriteAheadSync = sync;
+    ResetJobState();
+    const double start = Now();
+    RunScript(2, false);
+    const double seconds = Seconds(start);
+    std::string undo;
+    int undoLines = 0;
+    if (platform::ReadFileBytes(store + "\\" + CurrentMedia.MediaNo + "\\INST01.DAT", undo) == 0) {
+        for (const std::string& line : platform::SplitLines(undo))
+            undoLines += line.starts_with("D ") ? 1 : 0;
+    }
+    std::printf(
+        "write-ahead: %s: engine %.3f s (%d files installed, %d undo lines, job state %d)\n",
+        sync ? "synced (power-cut safe)" : "in order only (crash safe)", seconds,
+        FilesIn("C:\\DEST\\UNDO"), undoLines, static_cast<int>(JobState.load()));
+    return seconds;
+}
+
+// False when a starting state could not be made.
+bool BenchWriteAhead() {
+    const bool saved = WriteAheadSync;
+    const double unsynced = RunUndoableEntry(false);
+    const double synced = RunUndoableEntry(true);
+    WriteAheadSync = saved;
+    if (unsynced < 0 || synced < 0) return false;
+    std::printf("write-ahead sync cost: %.2f times\n", synced / unsynced);
+    return true;
+}
+
 }  // namespace
 
 int main(int /*argc*/, char** argv) {
@@ -198,7 +256,7 @@ int main(int /*argc*/, char** argv) {
         std::fprintf(stderr, "engine-bench: set-up failed\n");
         return 1;
     }
-    if (!BenchScan() || !BenchRun(prefix)) {
+    if (!BenchScan() || !BenchRun(prefix) || !BenchWriteAhead()) {
         std::fprintf(stderr, "engine-bench: the medium could not be prepared\n");
         return 1;
     }

@@ -19,6 +19,7 @@ using Section = bool (*)(CheckRun&);
 // The report, section by section.
 const Section kSections[] = {
     ReportEnvironment,
+    ReportInterruptedJob,
     ReportMedium,
     ReportInstalledVersion,
     ReportVerdict,
@@ -32,7 +33,8 @@ void PrintUsage() {
         "  Reads <medium directory>\\MorvanUP.INF (a Windows path in the prefix named by\n"
         "  MORVAN_PREFIX) as the installer does and prints its fields, the installed\n"
         "  version and whether the installer accepts the medium.\n"
-        "  Exit status: 0 usable and fits, 1 does not fit, 2 unusable.\n",
+        "  Exit status: 0 usable and fits, 1 does not fit (or an interrupted job must be\n"
+        "  dealt with first), 2 unusable.\n",
         stderr);
 }
 

@@ -40,6 +40,7 @@ struct CheckRun {
     CapturedMessages* messages = nullptr;
     bool mediumUsable = false;      // set by the medium section
     int verdict = kCheckUnusable;   // set by the verdict section
+    bool interruptedJob = false;    // set by the interrupted-job section
 };
 
 // Writing the report.
@@ -57,6 +58,14 @@ bool ReportVerdict(CheckRun& run);
 // The script scan: the rows of the main dialog, the entries it leaves out and why,
 // the problems the scan meets and the README document (ScriptSection.cpp).
 bool ReportScriptScan(CheckRun& run);
+
+// The record of a job that was cut short (a crash, a power cut): its mode, title,
+// group and entries. The installer deals with it before anything else at its next
+// start, so it holds back the verdict (JobRecordSection.cpp).
+bool ReportInterruptedJob(CheckRun& run);
+// The installer's settings read as at start-up, their boxes dropped (the environment
+// section reports them).
+void LoadEnvironmentQuietly(CheckRun& run);
 
 // Option /U: the kept groups of the version-down store and the entries of each.
 int ReportKeptGroups(CheckRun& run);

@@ -103,12 +103,13 @@ void PrintEntries(const std::string& labelPrefix) {
     }
 }
 
+}  // namespace
+
 void LoadEnvironmentQuietly(CheckRun& run) {
-    LoadInstallEnvironment();
+    // A failure has been reported by the environment section with its own messages.
+    (void)LoadInstallEnvironment();
     run.messages->Take();  // the environment section has reported these already
 }
-
-}  // namespace
 
 bool ReportScriptScan(CheckRun& run) {
     if (!run.mediumUsable) return true;
@@ -149,6 +150,7 @@ int ReportKeptGroups(CheckRun& run) {
     // No store leaves the list empty; the count of groups below says so.
     (void)platform::FindFiles(VersionDownRoot + "\\*", platform::FindSelection::AllEntries,
                               entries);
+    const bool interrupted = ReportInterruptedJob(run) && run.interruptedJob;
     int groups = 0;
     for (const platform::FindEntry& entry : entries) {
         if ((entry.attributes & platform::kAttrDirectory) == 0 || !IsRevisionStoreDir(entry.name)) continue;
@@ -163,10 +165,13 @@ int ReportKeptGroups(CheckRun& run) {
                   ", version before it: " +
                   (CurrentMedia.DownVersion.empty() ? std::string("(none)") : CurrentMedia.DownVersion));
         UninstallGroupName = entry.name;
-        ScanScripts(false);
+        // The count adds nothing: the entries are printed from the table the scan filled.
+        (void)ScanScripts(false);
         PrintEntries("  ");
         PrintMessages(run, "Scan message");
     }
     if (groups == 0) PrintLine("Groups", "none: the installer would say there is nothing to uninstall");
-    return groups == 0 ? kCheckUnusable : kCheckFits;
+    if (groups == 0) return kCheckUnusable;
+    // The installer first deals with the interrupted job and offers no group then.
+    return interrupted ? kCheckNoFit : kCheckFits;
 }

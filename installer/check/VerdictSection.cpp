@@ -20,8 +20,15 @@ bool ReportVerdict(CheckRun& run) {
         PrintNote("(no condition: the installed version is not consulted)");
     }
     if (CheckMedia(run.mediumDir)) {
-        PrintLine("Verdict", "FITS: the installer accepts this medium");
-        run.verdict = kCheckFits;
+        if (run.interruptedJob) {
+            PrintLine("Verdict",
+                      "NOT YET: the medium fits, but the installer first deals with the "
+                      "interrupted job");
+            run.verdict = kCheckNoFit;
+        } else {
+            PrintLine("Verdict", "FITS: the installer accepts this medium");
+            run.verdict = kCheckFits;
+        }
     } else {
         PrintLine("Verdict", "DOES NOT FIT: the installer refuses this medium");
         run.verdict = kCheckNoFit;

@@ -18,9 +18,16 @@ CommandResult ExtractArchiveCommand(const std::string& line) {
         return result;
     }
     EnsureTrailingBackslash(directory);
-    // A folder that cannot be made fails the extraction into it, which is reported.
-    (void)platform::CreateDirectoryTree(directory);
     result.destination = directory;
+    // A directory not given in full would be taken against whatever the current
+    // directory is, and the D lines that undo the extraction would be refused.
+    if (!IsFullPath(directory)) {
+        result.code = kCodeBrokenContent;
+        return result;
+    }
+    // A folder that cannot be made fails the copy of the staged tree into it, which
+    // is reported.
+    (void)platform::CreateDirectoryTree(directory);
 
     std::string resolved = ResolveMediumSource(archive);
     std::size_t cut = platform::FindLastPathDelimiter(resolved);
@@ -36,9 +43,12 @@ CommandResult ExtractArchiveCommand(const std::string& line) {
     } else {
         result.code = kCodeBrokenContent;
     }
-    // The staging folder was made by the job; the archiver's status below is the result.
-    (void)platform::SetCurrentDirectoryW(ExtractDir);
-    if (RunAndWait(LhaExePath, " x -rxcmn " + staged) != 0) result.code = kCodeBrokenContent;
+    // The archiver extracts into the current directory: started anywhere else it
+    // would write outside the staging directory, so it is not started at all.
+    if (platform::SetCurrentDirectoryW(ExtractDir) != 0 ||
+        RunAndWait(LhaExePath, " x -rxcmn " + staged) != 0) {
+        result.code = kCodeBrokenContent;
+    }
     // Tidying the staged archive: the result is decided already.
     (void)platform::DeleteFileW(staged);
     return result;

@@ -4,10 +4,12 @@
 
 #include "installer/engine/JobState.h"
 #include "installer/engine/LineFiles.h"
+#include "installer/engine/ListFileCommand.h"
+#include "installer/engine/PackageList.h"
 #include "installer/engine/RegistryCommand.h"
 #include "installer/engine/ScriptLines.h"
+#include "installer/engine/UndoScript.h"
 #include "installer/env/InstallEnvironment.h"
-#include "installer/env/Messages.h"
 #include "installer/env/StringRoutines.h"
 #include "installer/util/ChildProcesses.h"
 #include "installer/util/TreeOps.h"
@@ -23,111 +25,274 @@ bool HasWildcard(const std::string& name) {
     return name.find_first_of("*?") != std::string::npos;
 }
 
-std::string FileNamePart(const std::string& path) {
-    std::size_t cut = platform::FindLastPathDelimiter(path);
-    return cut == std::string::npos ? path : path.substr(cut + 1);
+// A D undo line takes the rest of the line as its path, after blank runs have been
+// collapsed: single blanks inside a name come back as they are, runs and a blank at
+// the end do not.
+bool DLineCarries(const std::string& rel) {
+    return rel.find("  ") == std::string::npos && (rel.empty() || rel.back() != ' ');
 }
 
-// Copies `source` to `target`, creating the folders on the way.
-bool SaveCopy(const std::string& source, const std::string& target) {
+// A C undo line names the saved copy in a field that ends at the first blank.
+bool CLineCarries(const std::string& rel) { return rel.find(' ') == std::string::npos; }
+
+// Copies `source` to `target` (overwriting, creating the folders on the way) and makes
+// the copy durable. False with `failedPath` = target when any step fails.
+bool SaveCopy(const std::string& source, const std::string& target, std::string& failedPath) {
+    failedPath = target;
     std::size_t cut = platform::FindLastCharDbcs(target, '\\');
-    // A folder that cannot be made fails the copy below, which is the result.
-    if (cut != std::string::npos) (void)platform::CreateDirectoryTree(target.substr(0, cut));
-    return platform::CopyFileW(source, target, false) == 0;
-}
-
-// A former state that could not be saved must not be overwritten: the staged files
-// are withdrawn (so the copy to the destination brings nothing), the failure is
-// shown and the job stops. Without this the rollback would silently miss the file.
-void WithdrawCommand(const std::string& line) {
-    ClearDirectory(ExtractDir + "\\");
-    ShowCodeMessage(kCodeBrokenContent, line);
-    AbortJob();
-}
-
-// The staged files relative to ExtractDir, as WorkListFile holds them. False when the
-// list could not be read back (then nothing is recorded).
-bool ReadStagedFiles(std::vector<std::string>& rels) {
-    std::vector<std::string> lines;
-    if (!platform::FileExists(WorkListFile) || !ReadLineFile(WorkListFile, lines)) return false;
-    rels.clear();
-    for (std::string line : lines) {
-        // The staging directory's own name may hold blanks: cut it off first.
-        if (line.size() <= ExtractDir.size() + 1) continue;
-        line.erase(0, ExtractDir.size() + 1);
-        RemoveBlanks(line);
-        if (!line.empty()) rels.push_back(line);
+    if (cut != std::string::npos && platform::CreateDirectoryTree(target.substr(0, cut)) != 0) {
+        return false;
     }
+    // A copy kept from an earlier install of a read-only file must not block the new
+    // one; when the flag cannot be cleared, the copy below fails and is the result.
+    if (platform::FileExists(target)) (void)platform::ClearReadOnly(target);
+    if (platform::CopyFileW(source, target, false) != 0) return false;
+    return !WriteAheadSync || platform::FlushFileW(target) == 0;
+}
+
+// The name under which a former file is kept in the store folder of the medium. The
+// folder is shared by every entry of the medium, so a copy an earlier entry kept (the
+// package list, a file two entries replace) is never overwritten: a taken name gets
+// "~nn" before its extension. The uninstall runs of the entries, latest first, then
+// each put back the state their own entry found.
+std::string NumberedStoreName(const std::string& name, int n) {
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    return stem + "~" + TwoDigits(n) + extension;
+}
+
+std::string FreeStoreName(const std::string& name) {
+    const std::string dir = CurrentMediaStoreDir() + "\\";
+    if (!platform::PathExists(dir + name)) return name;
+    for (int n = 1; n <= 99; ++n) {
+        const std::string candidate = NumberedStoreName(name, n);
+        if (!platform::PathExists(dir + candidate)) return candidate;
+    }
+    return "";
+}
+
+// True when `kept` is a name FreeStoreName gives a copy of `name`.
+bool IsStoreNameOf(const std::string& kept, const std::string& name) {
+    if (platform::EqualsNoCase(kept, name)) return true;
+    for (int n = 1; n <= 99; ++n) {
+        if (platform::EqualsNoCase(kept, NumberedStoreName(name, n))) return true;
+    }
+    return false;
+}
+
+// The archive the former files of an L line travel in: the line's archive name with
+// the extension ".LZH".
+std::string SavedArchiveName(const std::string& name) {
+    const std::size_t dot = name.find('.');
+    return (dot == std::string::npos ? name : name.substr(0, dot)) + ".LZH";
+}
+
+// An archive is recorded for the folder `dir` when its name is recorded and one of
+// its saved copies is extracted back into that folder. (An archive whose files were
+// all new there is recorded by D lines, which cover its files one by one.)
+bool IsArchiveRecordedFor(const std::string& name, const std::string& dir) {
+    if (!IsRecordedInUndoScript(name)) return false;
+    const std::string archive = SavedArchiveName(name);
+    for (const std::string& kept : ArchivesExtractedInto(dir)) {
+        if (IsStoreNameOf(kept, archive)) return true;
+    }
+    return false;
+}
+
+// Keeps a former file in the store and gives the undo line that copies it back to
+// destination + rel. False with the failing path.
+bool KeepFormerFile(const std::string& source, const std::string& destination, const std::string& rel,
+                    std::string& undoLine, std::string& failedDetail) {
+    const std::string kept = FreeStoreName(rel);
+    if (kept.empty()) {
+        failedDetail = CurrentMediaStoreDir() + "\\" + rel;
+        return false;
+    }
+    if (!SaveCopy(source, CurrentMediaStoreDir() + "\\" + kept, failedDetail)) return false;
+    // A copy kept under another name is copied back under the file's own name.
+    undoLine = kept == rel ? "C " + rel + " " + destination : "C " + kept + " " + destination + rel;
     return true;
 }
 
-void ArchiveBackup(const std::string& line, const std::string& destination,
-                   const std::vector<std::string>& rels, const std::string& name) {
+// Records `undo` in the uninstall script in one write.
+bool Record(const std::vector<std::string>& undo, std::string& failedDetail) {
+    if (InsertUndoLines(undo)) return true;
+    failedDetail = UndoScriptPath;
+    return false;
+}
+
+// The working copy of a former file (or folder) that the archiver packs; only the
+// archive itself is kept, so the copies need not be durable.
+bool CopyForArchive(const std::string& target, const std::string& copy) {
+    if (platform::DirectoryExists(target)) return CopyTree(target + "\\", copy + "\\");
+    std::size_t cut = platform::FindLastCharDbcs(copy, '\\');
+    if (cut != std::string::npos && platform::CreateDirectoryTree(copy.substr(0, cut)) != 0) return false;
+    return platform::CopyFileW(target, copy, false) == 0;
+}
+
+bool ArchiveBackup(const std::string& line, const std::string& destination,
+                   const std::vector<std::string>& rels, const std::string& name,
+                   std::string& failedDetail) {
+    for (const std::string& rel : rels) {
+        if (!platform::PathExists(destination + rel) && !DLineCarries(rel)) {
+            failedDetail = line;
+            return false;
+        }
+    }
+    std::vector<std::string> undo;
     int saved = 0;
     for (const std::string& rel : rels) {
         const std::string target = destination + rel;
         if (!platform::PathExists(target)) {
-            InsertUndoLine("D " + target);
+            undo.push_back("D " + target);
             continue;
         }
         ++saved;
-        bool ok = platform::DirectoryExists(target)
-                      ? CopyTree(target + "\\", BackupDir + "\\" + rel + "\\")
-                      : SaveCopy(target, BackupDir + "\\" + rel);
-        if (!ok) {
-            WithdrawCommand(line);
-            return;
-        }
-    }
-    if (saved > 0) {
-        std::size_t dot = name.find('.');
-        const std::string archive = (dot == std::string::npos ? name : name.substr(0, dot)) + ".LZH";
-        // The backup folder holds the copies just made; the archiver's status below is the result.
-        (void)platform::SetCurrentDirectoryW(BackupDir);
-        // The former files travel as one archive with their relative paths, so that
-        // extracting it over the destination puts every one of them back.
-        int rc = RunAndWait(LhaExePath, " a -rxcmn " + archive + " *");
-        if (rc != 0 || !SaveCopy(BackupDir + "\\" + archive, CurrentMediaStoreDir() + "\\" + archive)) {
-            WithdrawCommand(line);
-            return;
-        }
-        InsertUndoLine("L " + archive + " " + destination);
-    }
-    InsertUndoLine(";" + name);
-}
-
-bool CopyBackup(const std::string& line, const std::string& destination,
-                const std::vector<std::string>& rels) {
-    for (const std::string& rel : rels) {
-        const std::string target = destination + rel;
-        if (!platform::FileExists(target)) {
-            InsertUndoLine("D " + target);
-        } else if (SaveCopy(target, CurrentMediaStoreDir() + "\\" + rel)) {
-            InsertUndoLine("C " + rel + " " + destination);
-        } else {
-            WithdrawCommand(line);
+        const std::string copy = BackupDir + "\\" + rel;
+        if (!CopyForArchive(target, copy)) {
+            failedDetail = copy;
             return false;
         }
     }
+    if (saved > 0) {
+        const std::string archive = SavedArchiveName(name);
+        // The former files travel as one archive with their relative paths, so that
+        // extracting it over the destination puts every one of them back.
+        if (platform::SetCurrentDirectoryW(BackupDir) != 0 ||
+            RunAndWait(LhaExePath, " a -rxcmn " + archive + " *") != 0) {
+            failedDetail = line;
+            return false;
+        }
+        const std::string kept = FreeStoreName(archive);
+        if (kept.empty()) {
+            failedDetail = CurrentMediaStoreDir() + "\\" + archive;
+            return false;
+        }
+        if (!SaveCopy(BackupDir + "\\" + archive, CurrentMediaStoreDir() + "\\" + kept, failedDetail)) {
+            return false;
+        }
+        undo.push_back("L " + kept + " " + destination);
+    }
+    undo.push_back(";" + name);
+    return Record(undo, failedDetail);
+}
+
+// C, A and P: a staged file that replaces an existing one saves that one and copies
+// it back; one that is new is deleted again. The file saved is the one the
+// destination holds before the staged file is copied over it.
+bool CopyBackup(const std::string& line, const std::string& destination,
+                const std::vector<std::string>& rels, const std::string& comment,
+                std::string& failedDetail) {
+    for (const std::string& rel : rels) {
+        const bool exists = platform::FileExists(destination + rel);
+        if (exists ? !CLineCarries(rel) : !DLineCarries(rel)) {
+            failedDetail = line;
+            return false;
+        }
+    }
+    std::vector<std::string> undo;
+    for (const std::string& rel : rels) {
+        const std::string target = destination + rel;
+        if (!platform::FileExists(target)) {
+            undo.push_back("D " + target);
+            continue;
+        }
+        std::string undoLine;
+        if (!KeepFormerFile(target, destination, rel, undoLine, failedDetail)) return false;
+        undo.push_back(undoLine);
+    }
+    if (!comment.empty()) undo.push_back(";" + comment);
+    return Record(undo, failedDetail);
+}
+
+// D: the staged files are the files the command is about to delete.
+bool DeleteBackup(const std::string& line, const std::string& destination,
+                  const std::vector<std::string>& rels, const std::string& comment,
+                  std::string& failedDetail) {
+    for (const std::string& rel : rels) {
+        if (!CLineCarries(rel)) {
+            failedDetail = line;
+            return false;
+        }
+    }
+    std::vector<std::string> undo;
+    for (const std::string& rel : rels) {
+        std::string undoLine;
+        if (!KeepFormerFile(ExtractDir + "\\" + rel, destination, rel, undoLine, failedDetail)) return false;
+        undo.push_back(undoLine);
+    }
+    if (!comment.empty()) undo.push_back(";" + comment);
+    return Record(undo, failedDetail);
+}
+
+// The staged files relative to ExtractDir, through WorkListFile as the backup step
+// keeps them. False with the failing path when the list cannot be made.
+bool ListStagedFiles(std::vector<std::string>& rels, std::string& failedDetail) {
+    std::vector<std::string> staged;
+    if (!ListTree(ExtractDir, staged)) {
+        failedDetail = ExtractDir;
+        return false;
+    }
+    if (!WriteLineFile(WorkListFile, staged)) {
+        failedDetail = WorkListFile;
+        return false;
+    }
+    rels.clear();
+    for (std::string path : staged) {
+        // The staging directory's own name may hold blanks: cut it off first. The
+        // names below it are kept whole (blanks included): they name real files.
+        if (path.size() <= ExtractDir.size() + 1) continue;
+        path.erase(0, ExtractDir.size() + 1);
+        rels.push_back(path);
+    }
     return true;
 }
 
-bool DeleteBackup(const std::string& line, const std::string& destination,
-                  const std::vector<std::string>& rels) {
-    for (const std::string& rel : rels) {
-        if (SaveCopy(ExtractDir + "\\" + rel, CurrentMediaStoreDir() + "\\" + rel)) {
-            InsertUndoLine("C " + rel + " " + destination);
-            continue;
-        }
-        // The files are gone from the destination already: put them back.
-        for (const std::string& staged : rels) {
-            // Putting the files back is best effort: the command is withdrawn either way.
-            (void)platform::CopyFileW(ExtractDir + "\\" + staged, destination + staged, false);
-        }
-        WithdrawCommand(line);
-        return false;
+// Records the staged files `rels` of the command `line` (all of them need a record).
+bool RecordStagedFiles(const std::string& line, const std::string& dir,
+                       const std::vector<std::string>& rels, const std::string& name,
+                       std::string& failedDetail) {
+    switch (line[0]) {
+        case 'L':
+        case 'Z':
+            return ArchiveBackup(line, dir, rels, name, failedDetail);
+        case 'C':
+            return CopyBackup(line, dir, rels, HasWildcard(name) ? name : "", failedDetail);
+        case 'D':
+            return DeleteBackup(line, dir, rels, HasWildcard(name) ? name : "", failedDetail);
+        default:
+            // A list file (the package list included) is saved whole as it was and
+            // copied back, like a copied file: undoing the line operations instead
+            // would also drop lines that were there before, re-add removed lines at
+            // the end and create lists that did not exist.
+            return CopyBackup(line, dir, rels, name, failedDetail);
     }
-    return true;
+}
+
+bool RecordFileCommand(const std::string& line, const std::string& dir, std::string& failedDetail) {
+    const char command = line[0];
+    std::string name = UndoTargetName(line);
+    // Whatever name a line gives the package list, the file that changes is the
+    // scrambled list: it is saved once, before the first change, under that name.
+    const bool packageList = (command == 'A' || command == 'P') && IsPackageListName(name);
+    if (packageList) name = kPackageListFile;
+    // The same archive extracted again where it was recorded: its saved copy holds the
+    // oldest state of every file it brings.
+    if ((command == 'L' || command == 'Z') && IsArchiveRecordedFor(name, dir)) return true;
+    std::vector<std::string> staged;
+    if (!ListStagedFiles(staged, failedDetail)) return false;
+    // The first command that touches a file keeps its oldest state: a file an undo
+    // line already puts back is neither saved nor recorded again, which would put a
+    // later state back over it. The same name in another folder is another file.
+    const std::vector<std::string> rels = FilesNotCoveredInUndoScript(dir, staged);
+    // A command that staged nothing (a list line for a missing list) leaves its name
+    // as a comment once.
+    const bool record = !rels.empty() || (staged.empty() && !IsRecordedInUndoScript(name));
+    const bool ok = !record || RecordStagedFiles(line, dir, rels, name, failedDetail);
+    // Work file of the step: one that stays behind is rewritten by the next step.
+    (void)platform::DeleteFileW(WorkListFile);
+    return ok;
 }
 
 }  // namespace
@@ -150,107 +315,20 @@ std::string UndoTargetName(const std::string& line) {
     return text;
 }
 
-void InsertUndoLine(const std::string& text) {
-    std::vector<std::string> lines;
-    if (UndoScriptPath == kNonBackup || !platform::FileExists(UndoScriptPath) ||
-        !ReadLineFile(UndoScriptPath, lines)) {
-        return;
-    }
-    // Only before the first "INSTEND": the undo lines then run once, in the order in
-    // which they were recorded, even when the script holds more than one section.
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (KeywordMatches(lines[i], "INSTEND", 7)) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i), text);
-            RewriteThroughScratch(UndoScriptPath, lines);
-            return;
-        }
-    }
-}
-
-bool IsRecordedInUndoScript(const std::string& name) {
-    std::vector<std::string> lines;
-    if (name.empty() || UndoScriptPath == kNonBackup || !platform::FileExists(UndoScriptPath) ||
-        !ReadLineFile(UndoScriptPath, lines)) {
-        return false;
-    }
-    // Only the undo lines count (between "UNINST," and "INSTEND"), and a name counts
-    // only as a whole file name: the last part of a path field of a D, L, C, A or P
-    // line, a ";" comment line, or the whole line ("@HALTAPP"). A name found inside a
-    // longer name, in a title or in a registry value is not recorded.
-    bool inSection = false;
-    for (const std::string& raw : lines) {
-        const std::string line = platform::UpperCase(raw);
-        if (line.empty()) continue;
-        if (!inSection) {
-            inSection = KeywordMatches(line, "UNINST,", 7);
-            continue;
-        }
-        if (KeywordMatches(line, "INSTEND", 7)) {
-            inSection = false;
-            continue;
-        }
-        if (platform::EqualsNoCase(line, name)) return true;
-        if (line[0] == ';') {
-            if (platform::EqualsNoCase(line.substr(1), name)) return true;
-            continue;
-        }
-        if (line.size() < 2 || line[1] != ' ' || std::string("DLCAP").find(line[0]) == std::string::npos) {
-            continue;
-        }
-        std::size_t start = 2;
-        while (start < line.size()) {
-            std::size_t end = line.find(' ', start);
-            if (end == std::string::npos) end = line.size();
-            if (platform::EqualsNoCase(FileNamePart(line.substr(start, end - start)), name)) {
-                return true;
-            }
-            start = end + 1;
-        }
-    }
-    return false;
-}
-
-void BackupBeforeInstall(const std::string& line, const std::string& destination) {
-    if (UninstallMode || UndoScriptPath == kNonBackup || line.empty()) return;
+bool BackupBeforeInstall(const std::string& line, const std::string& destination,
+                         std::string& failedDetail) {
+    if (UninstallMode || UndoScriptPath == kNonBackup || line.empty()) return true;
     std::string dir = destination;
     EnsureTrailingBackslash(dir);
 
-    std::vector<std::string> staged;
-    ListTree(ExtractDir, staged);
-    WriteLineFile(WorkListFile, staged);
-
     const char command = line[0];
     if (command == '@') {
-        if (!IsRecordedInUndoScript(kHaltAppLine)) InsertUndoLine(kHaltAppLine);
-    } else if (command == 'R') {
-        RegistryBackupAndWrite(line);
-    } else if (std::string("APCDLZ").find(command) != std::string::npos) {
-        const std::string name = UndoTargetName(line);
-        std::vector<std::string> rels;
-        // The first command that touches a name keeps the oldest state.
-        if (!IsRecordedInUndoScript(name) && ReadStagedFiles(rels)) {
-            switch (command) {
-                case 'L':
-                case 'Z':
-                    ArchiveBackup(line, dir, rels, name);
-                    break;
-                case 'C':
-                    if (CopyBackup(line, dir, rels) && HasWildcard(name)) InsertUndoLine(";" + name);
-                    break;
-                case 'D':
-                    if (DeleteBackup(line, dir, rels) && HasWildcard(name)) InsertUndoLine(";" + name);
-                    break;
-                default:
-                    // A list file (the package list included) is saved whole as it
-                    // was and copied back, like a copied file: undoing the line
-                    // operations instead would also drop lines that were there
-                    // before, re-add removed lines at the end and create lists that
-                    // did not exist.
-                    if (CopyBackup(line, dir, rels)) InsertUndoLine(";" + name);
-                    break;
-            }
-        }
+        if (IsRecordedInUndoScript(kHaltAppLine)) return true;
+        return Record({kHaltAppLine}, failedDetail);
     }
-    // Work file of the job: one that is already gone is the state wanted.
-    (void)platform::DeleteFileW(WorkListFile);
+    if (command == 'R') return RegistryBackup(line, failedDetail);
+    if (std::string("APCDLZ").find(command) != std::string::npos) {
+        return RecordFileCommand(line, dir, failedDetail);
+    }
+    return true;
 }

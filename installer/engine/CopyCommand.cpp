@@ -35,7 +35,7 @@ int StageMatchingFiles(const std::string& resolved) {
     if (platform::FindFiles(resolved, platform::FindSelection::PlainFiles, found) != 0) {
         return kCodeBrokenContent;
     }
-    CopyMatchingFiles(dir, ExtractDir + "\\", pattern);
+    if (CopyMatchingFiles(dir, ExtractDir + "\\", pattern) != 0) return kCodeBrokenContent;
     for (const auto& entry : found) {
         std::string staged = ExtractDir + "\\" + entry.name;
         if (!platform::FileExists(staged)) return kCodeBrokenContent;
@@ -59,9 +59,13 @@ CommandResult CopyCommand(const std::string& line) {
 
     std::string dir, name;
     SplitPath(destination, dir, name);
-    // A folder that cannot be made fails the copy into it, which is reported.
-    if (!dir.empty()) (void)platform::CreateDirectoryTree(dir);
     result.destination = dir;
+    if (!IsFullPath(dir)) {
+        result.code = kCodeBrokenContent;
+        return result;
+    }
+    // A folder that cannot be made fails the copy into it, which is reported.
+    (void)platform::CreateDirectoryTree(dir);
 
     std::string sourceDir, sourceName;
     SplitPath(resolved, sourceDir, sourceName);

@@ -17,6 +17,9 @@ std::string ResolveMediumSource(const std::string& source);
 // A source whose file name holds "*" or "?" stages every matching plain file under
 // its own name (the destination's file name is then not used).
 // Result: 0 with the destination directory; -13 when the line lacks a source or a
-// destination, or the source does not exist / nothing matches, or the staging copy
-// fails (the destination is still returned).
+// destination, the destination's directory is not a full path ("C:\..." or
+// "\\server\..."; nothing is created then), the source does not exist / nothing
+// matches, or the staging copy fails (the destination is still returned). A
+// directory not given in full would be taken against whatever the current directory
+// happens to be, and the D line that undoes the copy would be refused.
 CommandResult CopyCommand(const std::string& line);

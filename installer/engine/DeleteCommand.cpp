@@ -1,9 +1,13 @@
 #include "installer/engine/DeleteCommand.h"
 
+#include <vector>
+
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/Messages.h"
 #include "installer/env/StringRoutines.h"
 #include "installer/util/PatternFiles.h"
+#include "platform/FileSearch.h"
+#include "platform/Files.h"
 
 CommandResult DeleteCommand(const std::string& line) {
     CommandResult result;
@@ -19,12 +23,26 @@ CommandResult DeleteCommand(const std::string& line) {
         result.code = kCodeBrokenContent;
         return result;
     }
-    if (!pattern.empty()) {
-        // Staged first, so that the backup step of an uninstallable entry can keep
-        // the files this command removes.
-        CopyMatchingFiles(dir, ExtractDir + "\\", pattern);
-        DeleteMatchingFiles(dir, pattern);
+    // Staged only: the files are deleted after the backup step of an uninstallable
+    // entry has saved them, so a program stopped in between has lost nothing.
+    if (!pattern.empty() && CopyMatchingFiles(dir, ExtractDir + "\\", pattern) != 0) {
+        result.code = kCodeBrokenContent;
+        return result;
     }
     result.code = 1;
     return result;
+}
+
+bool DeleteStagedFiles(const std::string& destination) {
+    std::vector<platform::FindEntry> staged;
+    const platform::WinError error =
+        platform::FindFiles(ExtractDir + "\\*", platform::FindSelection::PlainFiles, staged);
+    if (error != 0 && error != platform::kErrorFileNotFound && error != platform::kErrorNoMoreFiles) {
+        return false;
+    }
+    for (const platform::FindEntry& entry : staged) {
+        const platform::WinError deleted = platform::DeleteFileW(destination + entry.name);
+        if (deleted != 0 && deleted != platform::kErrorFileNotFound) return false;
+    }
+    return true;
 }

@@ -35,6 +35,24 @@ using CommandGateFunction = bool (*)();
 void SetCommandGate(CommandGateFunction gate);  // nullptr removes the gate
 bool PassCommandGate();
 
+// Checkpoints of the command pipeline, for tests that stop the program at an exact
+// point (a crash or a power cut between two steps). `commandNumber` is the 1-based
+// number of the command line being carried out in this job: ExecutedCommandCount + 1
+// when it starts; every dispatched line counts, "@" lines too, and an uninstall or
+// roll-back run counts from 1 as well.
+//   BeforeCommand:   the command gate has passed; nothing of the command has run.
+//   AfterWriteAhead: the command has staged its files and the backup step has
+//                    recorded everything (undo lines and saved copies on disk); nothing
+//                    of the destination, the registry or a list file has changed yet.
+//                    In uninstall mode and for entries without an uninstall script it
+//                    comes at the same place: just before the change.
+// The hook runs on the worker thread. (JobCheckpoint.cpp)
+enum class JobCheckpoint { BeforeCommand, AfterWriteAhead };
+using JobCheckpointHook = void (*)(JobCheckpoint point, int commandNumber);
+void SetJobCheckpointHook(JobCheckpointHook hook);  // nullptr removes it
+// Called by the executor at each checkpoint; calls the hook when one is set.
+void ReachJobCheckpoint(JobCheckpoint point, int commandNumber);
+
 // Restores the engine's state to program start (tests): the job state, the counter,
 // the strings above and the report of the last scan.
 void ResetJobState();

@@ -12,23 +12,33 @@ bool ReadLineFile(const std::string& path, std::vector<std::string>& lines) {
     return true;
 }
 
-bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
+std::string JoinLines(const std::vector<std::string>& lines) {
     std::string contents;
     for (const std::string& line : lines) {
         contents += line;
         contents += "\r\n";
     }
-    return platform::WriteFileBytes(path, contents) == 0;
+    return contents;
 }
 
-bool RewriteThroughScratch(const std::string& target, const std::vector<std::string>& lines) {
+bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines) {
+    return platform::WriteFileBytes(path, JoinLines(lines)) == 0;
+}
+
+bool RewriteThroughScratch(const std::string& target, const std::vector<std::string>& lines,
+                           std::string& failedPath) {
     // The target is replaced only once the new contents are complete on disk, so a
-    // failed write never leaves a half-written list or script behind.
-    if (!WriteLineFile(WorkScratchFile, lines)) return false;
+    // failed write never leaves a half-written list behind.
+    if (!WriteLineFile(WorkScratchFile, lines)) {
+        failedPath = WorkScratchFile;
+        return false;
+    }
     // A target that stays read-only fails the copy below, which is the result.
     (void)platform::ClearReadOnly(target);
-    bool copied = platform::CopyFileW(WorkScratchFile, target, false) == 0;
-    // Work file: the copy's result is what counts.
+    const bool copied = platform::CopyFileW(WorkScratchFile, target, false) == 0;
+    // Work file: once the copy is decided a leftover scratch file is overwritten by
+    // the next rewrite, so its deletion does not change the result.
     (void)platform::DeleteFileW(WorkScratchFile);
+    if (!copied) failedPath = target;
     return copied;
 }

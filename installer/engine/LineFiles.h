@@ -8,8 +8,13 @@
 
 // The lines of a file; false (and no lines) when it cannot be read.
 bool ReadLineFile(const std::string& path, std::vector<std::string>& lines);
+// The lines joined, each ending in CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);
 // Creates or truncates `path` with the lines, each ending in CR LF. False on failure.
-bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines);
+[[nodiscard]] bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines);
 // Writes the lines to WorkScratchFile, replaces `target` by that file and deletes it.
-// False when the scratch file or the target could not be written.
-bool RewriteThroughScratch(const std::string& target, const std::vector<std::string>& lines);
+// False when the scratch file or the target could not be written; `failedPath` then
+// names the one that failed (the target keeps its former contents or is complete).
+[[nodiscard]] bool RewriteThroughScratch(const std::string& target,
+                                         const std::vector<std::string>& lines,
+                                         std::string& failedPath);

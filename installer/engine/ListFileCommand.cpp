@@ -17,8 +17,6 @@
 
 namespace {
 
-const char kPackageFile[] = "package.5";
-
 // The installed package list is addressed in scripts under the install directory,
 // but handled in plain text under the work root: the four line forms that name it
 // are rewritten, and the name they use is remembered for later commands.
@@ -45,44 +43,128 @@ std::set<std::string> LineSet(const std::vector<std::string>& lines) {
     return std::set<std::string>(lines.begin(), lines.end());
 }
 
+// Stages the machine's copy of every list file the source names: for each plain file
+// matching sourceDir + name, directory + that name is copied into ExtractDir when the
+// machine has it (a list the machine lacks is not an error: A leaves it missing, P
+// makes it empty). False with the path that could not be staged.
+bool StageTargets(const std::string& directory, const std::string& sourceDir, const std::string& name,
+                  std::string& failedPath) {
+    std::vector<platform::FindEntry> sources;
+    if (platform::FindFiles(sourceDir + name, platform::FindSelection::PlainFiles, sources) != 0) {
+        failedPath = sourceDir + name;
+        return false;
+    }
+    for (const auto& entry : sources) {
+        const std::string target = directory + entry.name;
+        if (!platform::FileExists(target)) continue;
+        if (platform::CopyFileW(target, ExtractDir + "\\" + entry.name, false) != 0) {
+            failedPath = target;
+            return false;
+        }
+    }
+    return true;
+}
+
+CommandResult Failed(const std::string& detail) {
+    CommandResult result;
+    result.code = kCodeBrokenContent;
+    result.detail = detail;
+    return result;
+}
+
+bool ChangeList(bool add, const std::string& sourceDir, const std::string& name, std::string& failedPath) {
+    return add ? MergeListFile(sourceDir, name, failedPath) : PurgeListFile(sourceDir, name, failedPath);
+}
+
+// The list-file steps between the package decoding and encoding: the medium's list
+// into BackupDir (install mode), the machine's lists into ExtractDir, and the line
+// operations on them. Code 0, or -13 with the detail.
+CommandResult StageListFile(bool add, const std::string& directory, const std::string& sourceDir,
+                            const std::string& name) {
+    if (!UninstallMode) {
+        if (CopyMatchingFiles(sourceDir, BackupDir + "\\", name) != 0) return Failed(BackupDir);
+        // The flag of the kept copy only matters to replacing it later, and the copy
+        // is replaced by the next command's (BackupDir is emptied after each command).
+        (void)platform::ClearReadOnly(BackupDir + "\\" + name);
+    }
+    CommandResult result;
+    if (FileExistsByPattern(sourceDir + name) != 0) {
+        result.code = kCodeBrokenContent;
+        return result;
+    }
+    std::string failedPath;
+    if (!StageTargets(directory, sourceDir, name, failedPath)) return Failed(failedPath);
+    if (!HasWildcard(name)) {
+        if (!ChangeList(add, sourceDir, name, failedPath)) return Failed(failedPath);
+        return result;
+    }
+    std::vector<platform::FindEntry> staged;
+    const platform::WinError error =
+        platform::FindFiles(ExtractDir + "\\" + name, platform::FindSelection::PlainFiles, staged);
+    // Nothing staged: no list of the machine to change.
+    if (error != 0 && error != platform::kErrorFileNotFound && error != platform::kErrorNoMoreFiles) {
+        return Failed(ExtractDir);
+    }
+    for (const auto& entry : staged) {
+        if (!ChangeList(add, sourceDir, entry.name, failedPath)) return Failed(failedPath);
+    }
+    return result;
+}
+
 }  // namespace
 
-void MergeListFile(const std::string& sourceDir, const std::string& name) {
+bool IsPackageListName(const std::string& name) {
+    return !CurrentPackageName.empty() && name == CurrentPackageName;
+}
+
+bool MergeListFile(const std::string& sourceDir, const std::string& name, std::string& failedPath) {
     const std::string source = sourceDir + name;
     const std::string target = ExtractDir + "\\" + name;
     std::vector<std::string> targetLines;
-    if (!platform::FileExists(target) || !ReadLineFile(target, targetLines)) {
-        // A list the machine does not have is not created by adding to it.
-        return;
+    // A list the machine does not have is not created by adding to it.
+    if (!platform::FileExists(target)) return true;
+    if (!ReadLineFile(target, targetLines)) {
+        failedPath = target;
+        return false;
     }
     std::vector<std::string> sourceLines;
-    if (platform::FileExists(source)) ReadLineFile(source, sourceLines);
+    if (platform::FileExists(source) && !ReadLineFile(source, sourceLines)) {
+        failedPath = source;
+        return false;
+    }
     // Lines are compared whole and exactly; a line the target already holds (once or
     // more) is left as it is, and a new line given twice is added once.
     std::set<std::string> present = LineSet(targetLines);
     for (const std::string& line : sourceLines) {
         if (present.insert(line).second) targetLines.push_back(line);
     }
-    RewriteThroughScratch(target, targetLines);
+    return RewriteThroughScratch(target, targetLines, failedPath);
 }
 
-void PurgeListFile(const std::string& sourceDir, const std::string& name) {
+bool PurgeListFile(const std::string& sourceDir, const std::string& name, std::string& failedPath) {
     const std::string source = sourceDir + name;
     const std::string target = ExtractDir + "\\" + name;
     std::vector<std::string> kept;
-    std::vector<std::string> sourceLines;
-    std::vector<std::string> targetLines;
     // Without its source list nothing is known to be kept: the target becomes empty.
-    if (platform::FileExists(target) && platform::FileExists(source) &&
-        ReadLineFile(source, sourceLines) && ReadLineFile(target, targetLines)) {
+    if (platform::FileExists(target) && platform::FileExists(source)) {
+        std::vector<std::string> sourceLines;
+        std::vector<std::string> targetLines;
+        if (!ReadLineFile(source, sourceLines)) {
+            failedPath = source;
+            return false;
+        }
+        if (!ReadLineFile(target, targetLines)) {
+            failedPath = target;
+            return false;
+        }
         std::set<std::string> removed = LineSet(sourceLines);
         for (const std::string& line : targetLines) {
             if (removed.count(line) == 0) kept.push_back(line);
         }
     }
-    // The rewrite below makes the target afresh and reports its own failure.
-    (void)platform::DeleteFileW(target);
-    RewriteThroughScratch(target, kept);
+    // The rewrite replaces the staged target whole (or creates it), and reports its
+    // own failure.
+    return RewriteThroughScratch(target, kept, failedPath);
 }
 
 CommandResult ListFileCommand(const std::string& line) {
@@ -99,47 +181,41 @@ CommandResult ListFileCommand(const std::string& line) {
     }
     EnsureTrailingBackslash(directory);
     result.destination = directory;
-
-    std::string sourceDir, name;
-    SplitPath(ResolveMediumSource(listFile), sourceDir, name);
-    const bool isPackage = !CurrentPackageName.empty() && name == CurrentPackageName;
-    const std::string plainPackage = WorkRoot + "\\" + CurrentPackageName;
-    if (isPackage) DecodePackageList(InstallDir + "\\" + kPackageFile, plainPackage);
-
-    if (!UninstallMode) {
-        CopyMatchingFiles(sourceDir, BackupDir + "\\", name);
-        // The flag of the saved copy only matters to replacing it later.
-        (void)platform::ClearReadOnly(BackupDir + "\\" + name);
-    }
-    if (FileExistsByPattern(sourceDir + name) != 0) {
-        // Tidying the decoded list on the way out: the result is decided already.
-        if (isPackage) (void)platform::DeleteFileW(plainPackage);
+    // A directory not given in full would be taken against whatever the current
+    // directory is, and the line that undoes the change would be refused.
+    if (!IsFullPath(directory)) {
         result.code = kCodeBrokenContent;
         return result;
     }
 
-    CopyMatchingFilesFrom(directory, ExtractDir + "\\", sourceDir, name);
-    const bool add = work[0] == 'A';
-    if (HasWildcard(name)) {
-        std::vector<platform::FindEntry> staged;
-        // Nothing staged leaves the list empty: nothing to merge.
-        (void)platform::FindFiles(ExtractDir + "\\" + name, platform::FindSelection::PlainFiles,
-                                  staged);
-        for (const auto& entry : staged) {
-            add ? MergeListFile(sourceDir, entry.name) : PurgeListFile(sourceDir, entry.name);
-        }
-    } else {
-        add ? MergeListFile(sourceDir, name) : PurgeListFile(sourceDir, name);
+    std::string sourceDir, name;
+    SplitPath(ResolveMediumSource(listFile), sourceDir, name);
+    const bool isPackage = IsPackageListName(name);
+    const std::string plainPackage = WorkRoot + "\\" + CurrentPackageName;
+    std::string failedPath;
+    if (isPackage && !DecodePackageList(InstallDir + "\\" + kPackageListFile, plainPackage, failedPath)) {
+        return Failed(failedPath);
     }
+    CommandResult staged = StageListFile(work[0] == 'A', directory, sourceDir, name);
+    if (isPackage) {
+        // The decoded list is a work file: once staged it serves nothing, and a
+        // leftover is decoded afresh by the next package line.
+        (void)platform::DeleteFileW(plainPackage);
+    }
+    if (staged.code != 0) return staged;
 
     if (isPackage) {
         // Only the scrambled list may reach the installation.
         const std::string stagedPlain = ExtractDir + "\\" + CurrentPackageName;
-        EncodePackageList(stagedPlain, ExtractDir + "\\" + kPackageFile);
-        // Tidying the decoded lists: only the scrambled one may stay, and a leftover is harmless.
-        (void)platform::DeleteFileW(plainPackage);
+        if (!EncodePackageList(stagedPlain, ExtractDir + "\\" + kPackageListFile, failedPath)) {
+            return Failed(failedPath);
+        }
+        // The staged plain list must not reach the installation. Its flag is cleared
+        // for the deletion, whose result (the list gone or not) decides.
         (void)platform::ClearReadOnly(stagedPlain);
-        (void)platform::DeleteFileW(stagedPlain);
+        if (platform::DeleteFileW(stagedPlain) != 0 && platform::PathExists(stagedPlain)) {
+            return Failed(stagedPlain);
+        }
         result.destination = InstallDir + "\\";
     }
     result.code = 0;

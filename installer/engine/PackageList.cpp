@@ -7,24 +7,34 @@
 namespace {
 
 // Adds `sign` * position to every byte; unsigned char arithmetic gives the modulo.
-void Transform(const std::string& source, const std::string& target, int sign) {
+bool Transform(const std::string& source, const std::string& target, int sign,
+               std::string& failedPath) {
+    if (!platform::PathExists(source)) return true;
     std::string bytes;
-    if (platform::ReadFileBytes(source, bytes) != 0) return;
+    if (platform::ReadFileBytes(source, bytes) != 0) {
+        failedPath = source;
+        return false;
+    }
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         unsigned char shift = static_cast<unsigned char>(i & 0xFF);
         unsigned char b = static_cast<unsigned char>(bytes[i]);
         bytes[i] = static_cast<char>(sign > 0 ? b + shift : b - shift);
     }
-    // The list's readers find a missing or stale list and report it.
-    (void)platform::WriteFileBytes(target, bytes);
+    // A list cut short would drop installed packages: the whole file is replaced at
+    // once or not at all.
+    if (platform::ReplaceFileBytes(target, bytes, false) != 0) {
+        failedPath = target;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-void DecodePackageList(const std::string& source, const std::string& target) {
-    Transform(source, target, -1);
+bool DecodePackageList(const std::string& source, const std::string& target, std::string& failedPath) {
+    return Transform(source, target, -1, failedPath);
 }
 
-void EncodePackageList(const std::string& source, const std::string& target) {
-    Transform(source, target, +1);
+bool EncodePackageList(const std::string& source, const std::string& target, std::string& failedPath) {
+    return Transform(source, target, +1, failedPath);
 }

@@ -3,6 +3,13 @@
 #pragma once
 #include <string>
 
-// File to file; nothing happens when the source does not exist.
-void DecodePackageList(const std::string& source, const std::string& target);
-void EncodePackageList(const std::string& source, const std::string& target);
+// The installed package list's file in InstallDir.
+inline constexpr char kPackageListFile[] = "package.5";
+
+// File to file; nothing happens (true) when the source does not exist. False when
+// the source exists but cannot be read, or the target cannot be written; `failedPath`
+// then names that file.
+[[nodiscard]] bool DecodePackageList(const std::string& source, const std::string& target,
+                                     std::string& failedPath);
+[[nodiscard]] bool EncodePackageList(const std::string& source, const std::string& target,
+                                     std::string& failedPath);

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "installer/engine/Backup.h"
+#include "installer/engine/UndoScript.h"
 #include "installer/engine/JobState.h"
 #include "installer/engine/LineFiles.h"
 #include "installer/env/InstallEnvironment.h"
@@ -85,31 +85,32 @@ platform::RegRoot HostRoot(RegistryRoot root) {
 }
 
 // Opens the key that holds the value: the key itself, or its subkey `section`
-// (created only when `forWriting`). False when the key does not exist.
-bool OpenValueKey(const RegistryRequest& request, bool forWriting, platform::RegKey& key) {
+// (created only when `forWriting`). 0, or the registry's code (2: no such key).
+platform::WinError OpenValueKey(const RegistryRequest& request, bool forWriting, platform::RegKey& key) {
     platform::RegKey base;
-    if (platform::RegOpenKey(HostRoot(request.root), request.key, platform::RegAccess::ReadWrite,
-                             base) != 0) {
-        return false;
-    }
+    const platform::WinError error = platform::RegOpenKey(HostRoot(request.root), request.key,
+                                                          platform::RegAccess::ReadWrite, base);
+    if (error != 0) return error;
     if (request.section.empty()) {
         key = base;
-        return true;
+        return 0;
     }
-    if (forWriting) return platform::RegCreateSubKey(base, request.section, key) == 0;
+    if (forWriting) return platform::RegCreateSubKey(base, request.section, key);
     return platform::RegOpenKey(HostRoot(request.root), request.key + "\\" + request.section,
-                                platform::RegAccess::ReadWrite, key) == 0;
+                                platform::RegAccess::ReadWrite, key);
 }
 
-void Apply(const RegistryRequest& request) {
+// Writes or deletes the value. A value already absent is deleted: nothing to do.
+bool Apply(const RegistryRequest& request) {
     platform::RegKey key;
-    if (!OpenValueKey(request, !request.deleteValue, key)) return;
     if (request.deleteValue) {
-        // A registry line's changes are not checked: the line's result is its undo record.
-        (void)platform::RegDeleteValue(key, request.valueName);
-    } else {
-        (void)platform::RegSetString(key, request.valueName, request.valueText);
+        // No section key: no value in it either.
+        platform::WinError error = OpenValueKey(request, false, key);
+        if (error == 0) error = platform::RegDeleteValue(key, request.valueName);
+        return error == 0 || error == platform::kErrorFileNotFound;
     }
+    return OpenValueKey(request, true, key) == 0 &&
+           platform::RegSetString(key, request.valueName, request.valueText) == 0;
 }
 
 // How an undo line carries `value` back, or "" when no line can (see the header).
@@ -129,7 +130,7 @@ enum class OldValue { Missing, Restorable, Unrestorable };
 // Reads the value's old state; `storedName` is its name as the registry keeps it.
 OldValue ReadOldValue(const RegistryRequest& request, std::string& undoText, std::string& storedName) {
     platform::RegKey key;
-    if (!OpenValueKey(request, false, key) || !platform::RegValueExists(key, request.valueName)) {
+    if (OpenValueKey(request, false, key) != 0 || !platform::RegValueExists(key, request.valueName)) {
         return OldValue::Missing;
     }
     storedName = request.valueName;
@@ -211,8 +212,8 @@ std::string RegistryValuePath(const RegistryRequest& request) {
 int RegistryCommand(const std::string& line) {
     RegistryRequest request;
     if (KeepsUndoScript()) {
-        // The backup step records and carries out the line. Only an old value that
-        // no undo line could restore stops it here, before anything has changed.
+        // Only an old value that no undo line could restore stops the line here,
+        // before anything has changed.
         std::string undoText, storedName;
         if (ParseRegistryLine(line, request) &&
             !ValueRecorded(RegistryValuePath(request)) &&
@@ -227,38 +228,55 @@ int RegistryCommand(const std::string& line) {
                              key) != 0) {
         return kCodeBrokenContent;
     }
-    if (UninstallMode) TakeValueAsWritten(request);
-    Apply(request);
     return 1;
 }
 
-void RegistryBackupAndWrite(const std::string& line) {
-    if (UninstallMode) return;
+bool RegistryBackup(const std::string& line, std::string& failedDetail) {
+    if (!KeepsUndoScript()) return true;
     RegistryRequest request;
-    if (!ParseRegistryLine(line, request)) return;
+    if (!ParseRegistryLine(line, request)) return true;
     platform::RegKey key;
     if (platform::RegOpenKey(HostRoot(request.root), request.key, platform::RegAccess::ReadWrite,
                              key) != 0) {
-        return;
+        return true;
     }
     const std::string valuePath = RegistryValuePath(request);
-    if (!ValueRecorded(valuePath)) {
-        std::string undoText, storedName;
-        switch (ReadOldValue(request, undoText, storedName)) {
-            case OldValue::Restorable: {
-                RegistryRequest stored = request;
-                stored.valueName = storedName;
-                InsertUndoLine("R \"" + RegistryValuePath(stored) + "\" " + undoText);
-                break;
-            }
-            case OldValue::Missing:
-                // Deleting a value that is not there needs no undo.
-                if (!request.deleteValue) InsertUndoLine("R \"" + valuePath + "\"");
-                break;
-            case OldValue::Unrestorable:
-                // RegistryCommand has refused such a line already; never overwrite.
-                return;
+    if (ValueRecorded(valuePath)) return true;
+    std::string undoText, storedName, undo;
+    switch (ReadOldValue(request, undoText, storedName)) {
+        case OldValue::Restorable: {
+            RegistryRequest stored = request;
+            stored.valueName = storedName;
+            undo = "R \"" + RegistryValuePath(stored) + "\" " + undoText;
+            break;
         }
+        case OldValue::Missing:
+            // Deleting a value that is not there needs no undo.
+            if (request.deleteValue) return true;
+            undo = "R \"" + valuePath + "\"";
+            break;
+        case OldValue::Unrestorable:
+            // RegistryCommand refused such a value; one that has become so since must
+            // not be overwritten either.
+            failedDetail = line;
+            return false;
     }
-    Apply(request);
+    if (InsertUndoLine(undo)) return true;
+    failedDetail = UndoScriptPath;
+    return false;
+}
+
+int ApplyRegistryLine(const std::string& line) {
+    RegistryRequest request;
+    // In a section that keeps an uninstall script an invalid line, or one whose key
+    // does not exist, is skipped without a trace (nothing was recorded for it).
+    const int skipped = KeepsUndoScript() ? 1 : kCodeBrokenContent;
+    if (!ParseRegistryLine(line, request)) return skipped;
+    platform::RegKey key;
+    const platform::WinError error = platform::RegOpenKey(HostRoot(request.root), request.key,
+                                                          platform::RegAccess::ReadWrite, key);
+    if (error == platform::kErrorFileNotFound) return skipped;
+    if (error != 0) return kCodeBrokenContent;
+    if (UninstallMode) TakeValueAsWritten(request);
+    return Apply(request) ? 1 : kCodeBrokenContent;
 }

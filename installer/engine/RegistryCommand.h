@@ -8,7 +8,7 @@
 // "HKEY_LOCAL_MACHINE\SOFTWARE\MORVAN\NAME". Keys are never created.
 //
 // Undo lines (install mode, entry with an uninstall script), recorded once per value
-// path and script, the first time a value is touched:
+// path and script, the first time a value is touched, before the value changes:
 //   value existed:   R "<full value path>" "<old value>"
 //                    (or R "<full value path>" <old value> when the old value holds a
 //                    double quote: the unquoted form takes the rest of the line as it
@@ -46,7 +46,21 @@ extern std::string ScriptLineAsWritten;
 bool ParseRegistryLine(const std::string& line, RegistryRequest& request);
 // Root name, key, "\" section, "\" value name.
 std::string RegistryValuePath(const RegistryRequest& request);
-// 1 or -13.
+// The command's own step, before the backup: parses and checks the line, changes
+// nothing. Install mode with an uninstall script: 1, or -13 for an old value that no
+// undo line could restore (an invalid line or a missing key is skipped without a trace
+// there). Otherwise: 1, or -13 for an invalid line or a key that does not exist.
 int RegistryCommand(const std::string& line);
-// The registry step of the backup (install mode, entry with an uninstall script).
-void RegistryBackupAndWrite(const std::string& line);
+// The registry step of the backup (install mode, entry with an uninstall script):
+// inserts the undo line for the value's old state, once per value path and script.
+// Records nothing for an invalid line or a missing key. False when the uninstall
+// script could not be written (`failedDetail` its path) or the old value has become
+// one that cannot be restored (`failedDetail` the line).
+[[nodiscard]] bool RegistryBackup(const std::string& line, std::string& failedDetail);
+// The change itself, after the backup: writes or deletes the value (the key's subkey
+// `section` is created for a write when needed). 1, or -13 when the value could not
+// be written or deleted, or the key could not be opened (a key that does not exist is
+// skipped as in RegistryCommand in an install run that keeps an uninstall script).
+// Deleting a value that is not there is success: an undo line written ahead for a
+// value that was then never set runs so.
+int ApplyRegistryLine(const std::string& line);

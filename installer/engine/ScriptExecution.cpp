@@ -4,6 +4,7 @@
 
 #include "installer/engine/ArchiveCommand.h"
 #include "installer/engine/Backup.h"
+#include "installer/engine/UndoScript.h"
 #include "installer/engine/CommandResult.h"
 #include "installer/engine/Conditions.h"
 #include "installer/engine/CopyCommand.h"
@@ -15,6 +16,7 @@
 #include "installer/engine/RunProgramCommand.h"
 #include "installer/engine/ScriptLines.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/JobRecord.h"
 #include "installer/env/Messages.h"
 #include "installer/env/ScriptTable.h"
 #include "installer/env/StringRoutines.h"
@@ -31,41 +33,50 @@ const char* const kLineEnd = "\r\n";
 
 bool UndoScriptActive() { return UndoScriptPath != kNonBackup; }
 
-// True when a line of the text file holds `word` (as a character sequence).
-bool FileHasLineWith(const std::string& path, const char* word) {
-    std::string contents;
-    if (platform::ReadFileBytes(path, contents) != 0) return false;
-    for (const std::string& line : platform::SplitLines(contents)) {
-        if (platform::FindDbcs(line, word) != std::string::npos) return true;
+// Shows the message of `code` with `detail` (a line, or a path of ours that could not
+// be written) and ends the job.
+void FailJob(int code, const std::string& detail) {
+    // A program's negative exit code may have no text of its own; the job must not
+    // end without telling the user which line failed.
+    if (CodeMessageText(code, detail).empty()) code = kCodeBrokenContent;
+    ShowCodeMessage(code, detail);
+    AbortJob();
+}
+
+// Empties both staging directories completely, hidden entries included, so that
+// nothing of one command (or of a run that was killed) reaches another command's
+// destination. False with the directory that could not be emptied.
+bool ClearStaging(std::string& failedPath) {
+    for (const std::string* dir : {&ExtractDir, &BackupDir}) {
+        if (ClearDirectory(*dir + "\\") != 0) {
+            failedPath = *dir;
+            return false;
+        }
     }
-    return false;
+    return true;
 }
 
 // Appends a README line to the uninstall script unless an earlier README section
 // has already been copied there (the README line, or its READMEEND line, present).
-void CopyReadmeLine(const std::string& line, const char* alreadyCopiedMark) {
-    if (!UndoScriptActive() || !platform::FileExists(UndoScriptPath)) return;
-    if (FileHasLineWith(UndoScriptPath, alreadyCopiedMark)) return;
-    // The uninstall script is written as far as it goes; its lines are not checked.
-    (void)platform::AppendFileBytes(UndoScriptPath, line + kLineEnd);
+bool CopyReadmeLine(const std::string& line, const char* alreadyCopiedMark) {
+    if (!UndoScriptActive() || !platform::FileExists(UndoScriptPath)) return true;
+    if (UndoScriptHasLineWith(alreadyCopiedMark)) return true;
+    return AppendUndoScriptLines({line});
 }
 
 // Keeps the medium's control file in the store, with the version installed before
-// this revision as a fifth line, so that a later version-down can restore it.
-void SaveControlFile() {
-    std::string source = InstallDiskPath + ControlFileName;
-    std::string target = VersionDownRoot + "\\" + CurrentMedia.RevisionName + ControlFileName;
+// this revision as a fifth line, so that a later version-down can restore it. The
+// whole file is written at once. False with the path that failed.
+bool SaveControlFile(std::string& failedPath) {
+    const std::string source = InstallDiskPath + ControlFileName;
+    const std::string target = VersionDownRoot + "\\" + CurrentMedia.RevisionName + ControlFileName;
     std::string dir, name;
     SplitPath(target, dir, name);
-    // The saved control file only serves a later version-down: its folder, copy and
-    // flags are not checked (a failure shows when a version-down looks for it).
-    (void)platform::CreateDirectoryTree(dir);
-    if (platform::FileExists(target)) (void)platform::ClearReadOnly(target);
-    (void)platform::CopyFileW(source, target, false);
-    (void)platform::ClearReadOnly(target);
-
+    failedPath = dir;
+    if (platform::CreateDirectoryTree(dir) != 0) return false;
     std::string contents;
-    if (platform::ReadFileBytes(source, contents) != 0) return;
+    failedPath = source;
+    if (platform::ReadFileBytes(source, contents) != 0) return false;
     std::string rewritten;
     for (const std::string& line : platform::SplitLines(contents)) rewritten += line + kLineEnd;
     // No registered version: an empty fifth line, which a version-down writes back
@@ -73,18 +84,26 @@ void SaveControlFile() {
     std::string version;
     if (ReadRegisteredVersion(version) != 0) version.clear();
     rewritten += version + kLineEnd;
-    // The saved control file only serves a later version-down; its write is not checked.
-    (void)platform::WriteFileBytes(target, rewritten);
+    failedPath = target;
+    // A copy kept read-only by an earlier install refuses the replacement below,
+    // which then reports the failure.
+    if (platform::FileExists(target)) (void)platform::ClearReadOnly(target);
+    return platform::ReplaceFileBytes(target, rewritten, WriteAheadSync) == 0;
 }
 
 // Removes the kept media directory once its last marker has gone.
 void RemoveMediaDirIfDone(const std::string& mediaNo) {
     std::string dir = UninstallMediaDir(mediaNo);
     if (FileExistsByPattern(dir + "\\INST*.DA_") == 0) return;
-    // A directory with a blank (an application folder under "Program Files") is
-    // quoted: unquoted, the interpreter would remove the tree named by its first word.
-    if (dir.find(' ') != std::string::npos) dir = "\"" + dir + "\"";
-    RunAndWait("", "COMMAND /C RMDIR /S/Q " + dir);
+    // The exit code is not looked at: what stays behind is an empty or stray folder
+    // without markers, which no scan lists as an entry.
+    RunAndWait("", RemoveTreeCommandLine(dir));
+}
+
+// Deletes one of the uninstall run's own files; one already gone is the state wanted.
+bool DeleteOwnFile(const std::string& path) {
+    const platform::WinError error = platform::DeleteFileW(path);
+    return error == 0 || error == platform::kErrorFileNotFound;
 }
 
 CommandResult Dispatch(const std::string& line) {
@@ -124,17 +143,14 @@ CommandResult Dispatch(const std::string& line) {
     return result;
 }
 
-void ClearStaging() {
-    ClearDirectory(ExtractDir + "\\");
-    ClearDirectory(BackupDir + "\\");
-}
-
-void FailCommand(int code, const std::string& line) {
-    // A program's negative exit code may have no text of its own; the job must not
-    // end without telling the user which line failed.
-    if (CodeMessageText(code, line).empty()) code = kCodeBrokenContent;
-    ShowCodeMessage(code, line);
-    AbortJob();
+// The change a command makes once everything it needs is recorded: the staged tree
+// to its destination (result 0), the staged files deleted (D), the value written or
+// deleted (R). True when it was made in full.
+bool ApplyCommand(const std::string& line, const CommandResult& result) {
+    if (result.code == 0) return CopyTree(ExtractDir + "\\", result.destination);
+    if (line[0] == 'D') return DeleteStagedFiles(result.destination);
+    if (line[0] == 'R') return ApplyRegistryLine(line) > 0;
+    return true;
 }
 
 // The executor's reading of one script. Returns true when the header matched and
@@ -152,68 +168,73 @@ bool RunScriptLines(const std::string& scriptPath) {
         if (IsSkippedLine(raw)) continue;
         std::string line = platform::UpperCase(ExpandScriptLine(raw));
         ScriptLineAsWritten = raw;  // an uninstall run's R line restores values as written
+        // Every write into the uninstall script is checked: a script that lacks what
+        // was done cannot undo it.
+        bool written = true;
 
         if (!headerFound) {
             if (line != header) return false;
             headerFound = true;
-            // The uninstall script is written as far as it goes; its lines are not checked.
-            if (!UninstallMode) (void)platform::WriteFileBytes(UndoScriptPath, line + kLineEnd);
-            continue;
-        }
-        char first = line.empty() ? '\0' : line[0];
-        switch (state) {
-            case Outside:
-                if (KeywordMatches(line, "INST,", 5)) {
-                    state = InSection;
-                    if (!UninstallMode) {
-                        // A script already gone is the state wanted.
-                        if (UndoScriptActive()) (void)platform::DeleteFileW(UndoScriptPath);
-                        UndoScriptPath = kNonBackup;
-                    }
-                } else if (first == 'R') {
-                    if (UninstallMode) {
-                        state = InReadme;
-                    } else if (KeywordMatches(line, "README", 6)) {
-                        state = InReadme;
-                        CopyReadmeLine(line, "README");
-                    }
-                } else if (first == 'U') {
-                    if (UninstallMode) {
+            if (!UninstallMode) written = CreateUndoScript(line);
+        } else {
+            char first = line.empty() ? '\0' : line[0];
+            switch (state) {
+                case Outside:
+                    if (KeywordMatches(line, "INST,", 5)) {
                         state = InSection;
-                    } else if (KeywordMatches(line, "UNINST,", 7)) {
-                        state = InSection;
-                        if (UndoScriptActive() && !undoSectionWritten) {
-                            // Uninstall script lines are not checked.
-                            (void)platform::AppendFileBytes(UndoScriptPath,
-                                                            line + kLineEnd + "INSTEND" + kLineEnd);
-                            undoSectionWritten = true;
+                        if (!UninstallMode) {
+                            // An entry without an uninstall script keeps none: the one
+                            // begun for this run goes (one already gone is wanted).
+                            if (UndoScriptActive()) written = DeleteOwnFile(UndoScriptPath);
+                            if (written) UndoScriptPath = kNonBackup;
+                        }
+                    } else if (first == 'R') {
+                        if (UninstallMode) {
+                            state = InReadme;
+                        } else if (KeywordMatches(line, "README", 6)) {
+                            state = InReadme;
+                            written = CopyReadmeLine(line, "README");
+                        }
+                    } else if (first == 'U') {
+                        if (UninstallMode) {
+                            state = InSection;
+                        } else if (KeywordMatches(line, "UNINST,", 7)) {
+                            state = InSection;
+                            if (UndoScriptActive() && !undoSectionWritten) {
+                                written = AppendUndoScriptLines({line, "INSTEND"});
+                                undoSectionWritten = true;
+                            }
                         }
                     }
-                }
-                break;
-            case InSection:
-                if (KeywordMatches(line, "IF ", 3)) {
-                    state = static_cast<ScanState>(EvaluateCondition(line));
-                } else if (KeywordMatches(line, "INSTEND", 7)) {
-                    state = Outside;
-                } else if (first != 'I') {
-                    ExecuteScriptLine(line);
-                }
-                break;
-            case InTrueIf:
-                if (first == 'E') {
+                    break;
+                case InSection:
+                    if (KeywordMatches(line, "IF ", 3)) {
+                        state = static_cast<ScanState>(EvaluateCondition(line));
+                    } else if (KeywordMatches(line, "INSTEND", 7)) {
+                        state = Outside;
+                    } else if (first != 'I') {
+                        ExecuteScriptLine(line);
+                    }
+                    break;
+                case InTrueIf:
+                    if (first == 'E') {
+                        if (KeywordMatches(line, "END", 3)) state = InSection;
+                    } else {
+                        ExecuteScriptLine(line);
+                    }
+                    break;
+                case InFalseIf:
                     if (KeywordMatches(line, "END", 3)) state = InSection;
-                } else {
-                    ExecuteScriptLine(line);
-                }
-                break;
-            case InFalseIf:
-                if (KeywordMatches(line, "END", 3)) state = InSection;
-                break;
-            case InReadme:
-                if (KeywordMatches(line, "READMEEND", 9)) state = Outside;
-                if (!UninstallMode) CopyReadmeLine(line, "READMEEND");
-                break;
+                    break;
+                case InReadme:
+                    if (KeywordMatches(line, "READMEEND", 9)) state = Outside;
+                    if (!UninstallMode) written = CopyReadmeLine(line, "READMEEND");
+                    break;
+            }
+        }
+        if (!written) {
+            FailJob(kCodeBrokenContent, UndoScriptPath);
+            return false;
         }
     }
     return headerFound && !JobAborted();
@@ -227,22 +248,46 @@ void ExecuteScriptLine(const std::string& line) {
     if (!PassCommandGate()) return;
     std::string command = line;
     CollapseBlanks(command);
-
-    CommandResult result = Dispatch(command);
-    ExecutedCommandCount.fetch_add(1);
-    if (result.code < 0) {
-        // Nothing of a failed command may reach a later one.
-        ClearStaging();
-        FailCommand(result.code, command);
+    const int number = ExecutedCommandCount.load() + 1;
+    std::string failedPath;
+    // Whatever a killed run left in the staging directories must not reach this
+    // command's destination.
+    if (!ClearStaging(failedPath)) {
+        FailJob(kCodeBrokenContent, failedPath);
         return;
     }
-    if (!UninstallMode) BackupBeforeInstall(command, result.destination);
-    bool copied = true;
-    if (result.code == 0) copied = CopyTree(ExtractDir + "\\", result.destination);
-    ClearStaging();
+    ReachJobCheckpoint(JobCheckpoint::BeforeCommand, number);
+
+    // The command stages its files (or checks its line); nothing of the machine
+    // changes before the backup step has recorded how to undo it.
+    CommandResult result = Dispatch(command);
+    ExecutedCommandCount.fetch_add(1);
+    bool ok = result.code >= 0;
+    std::string detail = result.detail.empty() ? command : result.detail;
+    if (ok && !UninstallMode) ok = BackupBeforeInstall(command, result.destination, detail);
+    if (ok) {
+        ReachJobCheckpoint(JobCheckpoint::AfterWriteAhead, number);
+        // A job aborted meanwhile (the stop prompt confirmed) ends here, as a killed
+        // one would: recorded ahead, nothing changed, which the roll-back undoes.
+        if (JobAborted()) {
+            // Staging that stays full is emptied by the next command of any run
+            // before it stages anything.
+            (void)ClearStaging(failedPath);
+            return;
+        }
+        ok = ApplyCommand(command, result);
+        detail = command;
+    }
+    const bool cleared = ClearStaging(failedPath);
     // A staged file that does not reach its destination is a failed install for
-    // every command, C included: the job must not report it as done.
-    if (!copied) FailCommand(kCodeBrokenContent, command);
+    // every command, C included: the job must not report it as done. A failed command
+    // is reported as such even when its staging could not be emptied: the next
+    // command of any run empties it again first.
+    if (!ok) {
+        FailJob(result.code < 0 ? result.code : kCodeBrokenContent, detail);
+    } else if (!cleared) {
+        FailJob(kCodeBrokenContent, failedPath);
+    }
 }
 
 int RunScript(int entryIndex, bool freshInstall) {
@@ -259,20 +304,40 @@ int RunScript(int entryIndex, bool freshInstall) {
     } else {
         scriptPath = InstallScriptPath(entry.ScriptNo);
         UndoScriptPath = UndoScriptPathFor(entry.ScriptNo);
-        // A store that cannot be made fails the uninstall script's writes, which are not checked.
-        (void)platform::CreateDirectoryTree(CurrentMediaStoreDir());
     }
     if (!platform::FileExists(scriptPath)) return 0;
+    std::string failedPath;
+    if (!UninstallMode) {
+        // The job's record names every entry that ran before anything of it is
+        // written, so that a roll-back after a crash finds its uninstall script.
+        if (!RecordJobEntry(CurrentMedia.MediaNo, entry.ScriptNo, failedPath)) {
+            FailJob(kCodeBrokenContent, failedPath);
+            return 0;
+        }
+        if (platform::CreateDirectoryTree(CurrentMediaStoreDir()) != 0) {
+            FailJob(kCodeBrokenContent, CurrentMediaStoreDir());
+            return 0;
+        }
+    }
     if (!RunScriptLines(scriptPath)) return 0;
 
     if (!UninstallMode) {
-        if (entry.Status == kScriptUninstallable && freshInstall) SaveControlFile();
-        // The marker is not checked: the entry's result is its script's.
-        (void)platform::WriteFileBytes(InstalledMarkerPath(entry.ScriptNo), "");
+        if (entry.Status == kScriptUninstallable && freshInstall && !SaveControlFile(failedPath)) {
+            FailJob(kCodeBrokenContent, failedPath);
+            return 0;
+        }
+        const std::string marker = InstalledMarkerPath(entry.ScriptNo);
+        if (platform::ReplaceFileBytes(marker, "", WriteAheadSync) != 0) FailJob(kCodeBrokenContent, marker);
     } else {
-        // Files of an entry uninstalled: one already gone is the state wanted.
-        (void)platform::DeleteFileW(scriptPath);
-        (void)platform::DeleteFileW(UninstallMarkerPath(entry.MediaNo, entry.ScriptNo));
+        // The marker goes first: a run killed in between leaves the script, and the
+        // uninstall can be run again to its end.
+        const std::string marker = UninstallMarkerPath(entry.MediaNo, entry.ScriptNo);
+        for (const std::string& path : {marker, scriptPath}) {
+            if (!DeleteOwnFile(path)) {
+                FailJob(kCodeBrokenContent, path);
+                return 0;
+            }
+        }
         RemoveMediaDirIfDone(entry.MediaNo);
     }
     return 0;

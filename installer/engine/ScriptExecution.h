@@ -2,20 +2,29 @@
 // command lines through the staging pipeline, markers and the uninstall script.
 //
 // Install mode, entry nn of the current medium (V = the store directory
-// VersionDownRoot\RevisionName\MediaNo): the script InstallDiskPath\INSTnn.DAT is read upper-cased; once its
-// header matches, V\INSTnn.DAT (UndoScriptPath) is begun with the header. An "INST,"
-// section deletes it again (UndoScriptPath := kNonBackup); an "UNINST," section adds
-// its section line and "INSTEND", and the backup step inserts undo lines before that
-// "INSTEND"; the first README section of the script is copied at the end of the
-// uninstall script at the place where it stands. When all lines ran, an uninstallable
+// VersionDownRoot\RevisionName\MediaNo): the entry is added to the job's record
+// (RecordJobEntry) and V is created; the script InstallDiskPath\INSTnn.DAT is read
+// upper-cased; once its header matches, V\INSTnn.DAT (UndoScriptPath) is begun with
+// the header. An "INST," section deletes it again (UndoScriptPath := kNonBackup); an
+// "UNINST," section adds its section line and "INSTEND", and the backup step inserts
+// undo lines before that "INSTEND" (UndoScript.h); the first README section of the
+// script is copied into the uninstall script at the place where it stands. When all lines ran, an uninstallable
 // entry of a fresh revision saves the medium's control file to
 // VersionDownRoot\RevisionName\MorvanUP.INF with the installed version as a fifth
 // line (an empty fifth line when no version is registered), and the empty marker
-// V\INSTnn.DA_ is written. Files the engine writes have CR LF line ends.
+// V\INSTnn.DA_ is written. Files the engine writes have CR LF line ends. The
+// uninstall script, the saved control file and the marker are each replaced whole
+// (synced when WriteAheadSync).
 //
 // Uninstall mode, entry nn of media directory mm of UninstallGroupName: the kept
-// script runs, then it and its marker are deleted; when no INST*.DA_ is left in the
-// media directory, "COMMAND /C RMDIR /S/Q <dir>" removes the directory.
+// script runs, then its marker and it are deleted (in that order, so a run killed in
+// between can be run again); when no INST*.DA_ is left in the media directory,
+// RemoveTreeCommandLine(<dir>) removes the directory.
+//
+// Every write of the engine's own files is checked: a job record entry, the store
+// directory, the uninstall script, the saved control file or the marker that cannot
+// be written, or a script or marker an uninstall run cannot delete, shows -13 with
+// that path as detail and aborts the job.
 //
 // The job stops at the first failed command: once JobState is aborted, no further
 // command of the entry runs, RunScript returns at once for every later entry, and the
@@ -34,12 +43,22 @@
 // reported through messages and JobState. An index outside the table runs nothing.
 int RunScript(int entryIndex, bool freshInstall);
 
-// Carries out one command line (upper-cased): collapses runs of blanks, dispatches on
-// the first character (@ A P C D L R X Z; any other character -13), counts it in
-// ExecutedCommandCount, runs the backup step (install mode), copies the staged tree to
-// the command's destination for a result 0, and empties ExtractDir and BackupDir.
-// A negative result shows its message with the line as detail (-13 when the code has
-// no text of its own) and aborts the job; so does a staged tree that cannot be copied
-// (-13), for every command letter. Passes the command gate (JobState.h) first and
-// does nothing once the job is aborted.
+// Carries out one command line (upper-cased), in this order:
+//   1. the command gate (JobState.h); nothing happens once the job is aborted;
+//   2. runs of blanks collapsed; ExtractDir and BackupDir emptied completely (what a
+//      killed run left there must not reach a destination);
+//   3. checkpoint BeforeCommand;
+//   4. dispatch on the first character (@ A P C D L R X Z; any other character -13),
+//      counted in ExecutedCommandCount. The command only stages: C, L, A, P into
+//      ExtractDir, D copies its matches there, R checks its line; @ and X run;
+//   5. install mode: the backup step records the undo lines and saved copies;
+//   6. checkpoint AfterWriteAhead; a job aborted by then (the stop confirmed, or
+//      the checkpoint hook) ends here with the change not made;
+//   7. the change: the staged tree copied to the destination (result 0), the staged
+//      files deleted from it (D), the value written or deleted (R);
+//   8. the staging directories emptied.
+// Any failure shows its message and aborts the job; nothing after it is applied. The
+// detail is the line, or the path of a file of ours that could not be written. A
+// negative result keeps its code (-13 when the code has no text of its own); every
+// other failure is -13.
 void ExecuteScriptLine(const std::string& line);

@@ -197,7 +197,11 @@ int CheckScriptCommand(const std::string& line) {
     }
 }
 
-int ScanScripts(bool freshInstall) {
+namespace {
+
+// The scan proper over the candidates a probe gives, in its order.
+template <typename Probe>
+int ScanCandidates(Probe& probe, bool freshInstall) {
     ResetScanReport();
     ResetScriptTable();
     ScriptEntryCount = 0;
@@ -207,7 +211,6 @@ int ScanScripts(bool freshInstall) {
     int filled = 0;
     bool stopped = false;
 
-    CandidateProbe probe;
     Candidate candidate;
     while (probe.Next(candidate)) {
         if (filled == kMaxScriptEntries) {
@@ -248,4 +251,40 @@ int ScanScripts(bool freshInstall) {
     ScriptEntryCount = filled;
     TotalCommandCount.store(total);
     return filled;
+}
+
+// The kept scripts of a given list of entries of UninstallGroupName, in list order.
+class ListProbe {
+public:
+    explicit ListProbe(const std::vector<ScriptEntryRef>& entries) : entries_(entries) {}
+    bool Next(Candidate& out) {
+        while (next_ < entries_.size()) {
+            const ScriptEntryRef& ref = entries_[next_++];
+            Candidate c;
+            c.mediaNo = ref.mediaNo;
+            c.scriptNo = ref.scriptNo;
+            c.path = UninstallScriptPath(c.mediaNo, c.scriptNo);
+            if (platform::FileExists(c.path)) {
+                out = c;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    const std::vector<ScriptEntryRef>& entries_;
+    std::size_t next_ = 0;
+};
+
+}  // namespace
+
+int ScanScripts(bool freshInstall) {
+    CandidateProbe probe;
+    return ScanCandidates(probe, freshInstall);
+}
+
+int ScanScriptList(const std::vector<ScriptEntryRef>& entries) {
+    ListProbe probe(entries);
+    return ScanCandidates(probe, false);
 }

@@ -28,6 +28,16 @@
 // `freshInstall` true: installed markers are ignored.
 int ScanScripts(bool freshInstall);
 
+// A kept script of the uninstall group: media directory "mm" and script "nn".
+struct ScriptEntryRef {
+    std::string mediaNo;
+    std::string scriptNo;
+};
+// Uninstall mode: as ScanScripts, but over exactly the kept scripts `entries` of
+// UninstallGroupName in the given order (a roll-back's or a resumed uninstall's
+// entries); an entry whose script no longer exists is left out.
+int ScanScriptList(const std::vector<ScriptEntryRef>& entries);
+
 // -8 for an L or Z line holding "*" or "?" (message shown here); 0 for a counted
 // command (L Z C D A P X R); 1 for any other first character (an empty line too).
 int CheckScriptCommand(const std::string& line);

@@ -25,6 +25,7 @@ std::string HaltAppExePath;
 std::string PauserExePath;
 std::string UninstallGroupName;
 int HaltAppState = kHaltAppNotRun;
+bool WriteAheadSync = true;
 
 namespace {
 
@@ -149,6 +150,9 @@ int LoadInstallEnvironment() {
     HaltAppExePath = s.toolsDir + "\\HALTAPP.EXE";
     PauserExePath = s.appDir + "\\PAUSER\\PAUSER.EXE";
     ToolsDir = s.toolsDir;
+    // Only the word "CRASH" (in any case) gives up the sync: a missing, misspelt or
+    // unknown value keeps the safe setting.
+    WriteAheadSync = !platform::EqualsNoCase(ReadSetting("MORVANUP", "WRITEAHEAD"), "CRASH");
     // A work directory that cannot be made leaves the installer without its staging
     // area: start-up fails as for a missing setting.
     if (!created) result = kCodeRegistryUnreadable;
@@ -221,4 +225,5 @@ void ResetInstallEnvironment() {
     PauserExePath.clear();
     UninstallGroupName.clear();
     HaltAppState = kHaltAppNotRun;
+    WriteAheadSync = true;
 }

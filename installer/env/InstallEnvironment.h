@@ -28,6 +28,13 @@ extern std::string HaltAppExePath;     // ToolsDir + "\HALTAPP.EXE"
 extern std::string PauserExePath;      // application directory + "\PAUSER\PAUSER.EXE"
 extern std::string UninstallGroupName; // the kept group chosen for an uninstall run (<= 8 chars)
 extern int HaltAppState;               // 100 after start-up; 101 once HALTAPP has run
+// How the engine's write-ahead records (undo lines, saved copies, markers, the job
+// record) reach the disk. true (default): each is synced before the change it covers
+// (safe against a power cut); false: only written in order (safe against a killed
+// program). Read by LoadInstallEnvironment from the optional value WRITEAHEAD of
+// HKEY_CURRENT_USER\SOFTWARE\KEL\MORVANUP: "CRASH" (any case) gives false; missing, "POWER" or
+// anything else gives true.
+extern bool WriteAheadSync;
 
 inline constexpr int kHaltAppNotRun = 100;
 inline constexpr int kHaltAppHasRun = 101;

@@ -119,3 +119,31 @@ void NotifyNothingToUninstall() {
     ShowMessageBox(kErrorCaption, "アンインストールする内容がありません。", MessageButtons::Ok,
                    MessageIcon::Error);
 }
+
+int AskRollBackInterruptedInstall(const std::string& title) {
+    return ShowMessageBox("確認",
+                          "前回のインストール（" + title +
+                              "）が中断されています。\r"
+                              "中断前の状態に戻しますか？",
+                          MessageButtons::OkCancel, MessageIcon::Warning);
+}
+
+int AskFinishInterruptedUninstall(const std::string& title) {
+    return ShowMessageBox("確認",
+                          "前回のアンインストール（" + title +
+                              "）が中断されています。\r"
+                              "アンインストールを最後まで実行しますか？",
+                          MessageButtons::OkCancel, MessageIcon::Warning);
+}
+
+void NotifyRollBackDone() {
+    ShowMessageBox(kEndCaption, "中断されたインストールを元に戻しました。", MessageButtons::Ok,
+                   MessageIcon::Information);
+}
+
+void NotifyRollBackFailed() {
+    SoundBeep();
+    ShowMessageBox(kErrorCaption,
+                   "中断された作業を元に戻せませんでした。\r次回の起動時にもう一度実行できます。",
+                   MessageButtons::Ok, MessageIcon::Error);
+}

@@ -44,3 +44,11 @@ int AskStop();
 void NotifyInstallDone();
 void NotifyUninstallDone();
 void NotifyNothingToUninstall();  // preceded by a beep
+
+// An interrupted job found at start ("確認", OK/Cancel, warning icon; OK first, so
+// Enter answers it): IDOK or IDCANCEL. `title` is the medium's title.
+int AskRollBackInterruptedInstall(const std::string& title);
+int AskFinishInterruptedUninstall(const std::string& title);
+// The end of a roll-back: done ("終了", OK), or failed ("エラー", a beep first, OK).
+void NotifyRollBackDone();
+void NotifyRollBackFailed();

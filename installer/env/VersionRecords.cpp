@@ -13,6 +13,7 @@
 #include "platform/Registry.h"
 
 VERUP_FILE_REC CurrentMedia;
+const char kVersionKeyName[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvan\\COMMON";
 std::string InstalledVersion = "0.00";
 
 namespace {
@@ -20,6 +21,7 @@ namespace {
 const char kNoVersion[] = "0.00";
 const char kFullVersionGroup[] = "Revision";
 const char kProductKey[] = "SOFTWARE\\Morvan";
+const char kVersionKey[] = "SOFTWARE\\Morvan\\COMMON";
 const std::size_t kRevisionIdLength = 8;
 
 bool AllDigits(const std::string& s) {
@@ -49,17 +51,30 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
 }
 
 // Rewrites a file through the scratch file, as every rewrite of the installer does:
-// the new contents go to WorkScratchFile, which is copied over the target and then
-// deleted. Failures are not reported (the revision list is informative only).
-void ReplaceThroughScratch(const std::string& target, const std::vector<std::string>& lines) {
+// the new contents go to WorkScratchFile, then replace the target, and the scratch
+// file is deleted. The target is replaced atomically, so a crash never leaves half
+// a list. 0, or -13 with the path that could not be written.
+int ReplaceThroughScratch(const std::string& target, const std::vector<std::string>& lines,
+                          std::string& detail) {
     std::string contents;
     for (const std::string& line : lines) contents += line + "\r\n";
-    if (platform::WriteFileBytes(WorkScratchFile, contents) == 0) {
-        // Not reported: the revision list is informative only (see above).
-        (void)platform::CopyFileW(WorkScratchFile, target, false);
+    int result = 0;
+    if (platform::WriteFileBytes(WorkScratchFile, contents) != 0) {
+        detail = WorkScratchFile;
+        result = kCodeBrokenContent;
+    } else if (platform::ReplaceFileBytes(target, contents, WriteAheadSync) != 0) {
+        detail = target;
+        result = kCodeBrokenContent;
     }
     // Work file: one already gone is the state wanted.
     (void)platform::DeleteFileW(WorkScratchFile);
+    return result;
+}
+
+int WriteVersionOrReport(const std::string& version, std::string& detail) {
+    if (WriteRegisteredVersion(version) == 0) return 0;
+    detail = kVersionKeyName;
+    return kCodeRegistryUnreadable;
 }
 
 // Reads COMMON / VERSION of the product key: 0 and the value stripped to digits and
@@ -241,40 +256,90 @@ int WriteRegisteredVersion(const std::string& version) {
     return 0;
 }
 
-void RecordRevision() {
-    if (CurrentMedia.RequiredVersion == kNoVersion) return;
-    if (CurrentMedia.Version != kNoVersion) WriteRegisteredVersion(CurrentMedia.Version);
+int RecordRevision(std::string& detail) {
+    if (CurrentMedia.RequiredVersion == kNoVersion) return 0;
+    if (CurrentMedia.Version != kNoVersion) {
+        if (int result = WriteVersionOrReport(CurrentMedia.Version, detail); result != 0) {
+            return result;
+        }
+    }
 
     std::vector<std::string> old;
-    if (platform::FileExists(RevisionListFile)) ReadLines(RevisionListFile, old);
+    if (platform::FileExists(RevisionListFile) && !ReadLines(RevisionListFile, old)) {
+        // A list that exists but cannot be read must not be replaced by a shorter one.
+        detail = RevisionListFile;
+        return kCodeBrokenContent;
+    }
     // The latest revision stands first; it is present when the first line that can
     // hold an id begins with it. Then nothing is written, also when it is the only
     // entry (writing it again would list it twice).
     for (const std::string& line : old) {
         if (line.size() < kRevisionIdLength) continue;
-        if (line.compare(0, kRevisionIdLength, CurrentMedia.RevisionId) == 0) return;
+        if (line.compare(0, kRevisionIdLength, CurrentMedia.RevisionId) == 0) return 0;
         break;
     }
     std::vector<std::string> lines{CurrentMedia.RevisionId};
     for (const std::string& line : old) {
         if (line.size() == kRevisionIdLength) lines.push_back(line);
     }
-    ReplaceThroughScratch(RevisionListFile, lines);
+    return ReplaceThroughScratch(RevisionListFile, lines, detail);
 }
 
-void RemoveRevision(const std::string& id) {
-    if (CurrentMedia.RequiredVersion == kNoVersion) return;
-    if (CurrentMedia.Version != kNoVersion) WriteRegisteredVersion(CurrentMedia.DownVersion);
+int RemoveRevision(const std::string& id, std::string& detail) {
+    if (CurrentMedia.RequiredVersion == kNoVersion) return 0;
+    if (CurrentMedia.Version != kNoVersion) {
+        if (int result = WriteVersionOrReport(CurrentMedia.DownVersion, detail); result != 0) {
+            return result;
+        }
+    }
 
-    // Empties the work file; the list's own reading below decides what follows.
+    // Empties the work file; the rewrite below writes it whole again and reports.
     (void)platform::WriteFileBytes(WorkScratchFile, "");
+    if (!platform::FileExists(RevisionListFile)) return 0;
     std::vector<std::string> old;
-    if (!platform::FileExists(RevisionListFile) || !ReadLines(RevisionListFile, old)) return;
+    if (!ReadLines(RevisionListFile, old)) {
+        detail = RevisionListFile;
+        return kCodeBrokenContent;
+    }
     std::vector<std::string> lines;
     for (const std::string& line : old) {
         if (line.size() == kRevisionIdLength && line != id) lines.push_back(line);
     }
-    ReplaceThroughScratch(RevisionListFile, lines);
+    return ReplaceThroughScratch(RevisionListFile, lines, detail);
+}
+
+int ReadStoredVersionValue(std::string& value, bool& present) {
+    value.clear();
+    present = false;
+    platform::RegKey key;
+    const platform::WinError open = platform::RegOpenKey(
+        platform::RegRoot::LocalMachine, kVersionKey, platform::RegAccess::Read, key);
+    if (open == 2) return 0;  // no key: no version
+    if (open != 0) return kCodeRegistryUnreadable;
+    platform::RegValueInfo info;
+    const platform::WinError query = platform::RegQueryValue(key, "VERSION", info);
+    if (query == 2) return 0;
+    if (query != 0) return kCodeRegistryUnreadable;
+    value = info.data;
+    present = true;
+    return 0;
+}
+
+int RestoreStoredVersionValue(const std::string& value, bool present) {
+    platform::RegKey key;
+    if (present) {
+        if (platform::RegCreateKey(platform::RegRoot::LocalMachine, kVersionKey, key) != 0 ||
+            platform::RegSetString(key, "VERSION", value) != 0) {
+            return kCodeRegistryUnreadable;
+        }
+        return 0;
+    }
+    const platform::WinError open = platform::RegOpenKey(
+        platform::RegRoot::LocalMachine, kVersionKey, platform::RegAccess::ReadWrite, key);
+    if (open == 2) return 0;  // no key: no value to remove
+    if (open != 0) return kCodeRegistryUnreadable;
+    const platform::WinError removed = platform::RegDeleteValue(key, "VERSION");
+    return removed == 0 || removed == 2 ? 0 : kCodeRegistryUnreadable;
 }
 
 bool IsRevisionStoreDir(const std::string& name) {

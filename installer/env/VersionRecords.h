@@ -50,9 +50,23 @@ int LoadInstalledVersion();
 int ReadRegisteredVersion(std::string& version);
 // Writes COMMON / VERSION under an existing HKLM\SOFTWARE\Morvan: 0 or -16.
 int WriteRegisteredVersion(const std::string& version);
-// Revision-list updates after an install / an uninstall.
-void RecordRevision();
-void RemoveRevision(const std::string& id);
+// Revision-list updates after an install / an uninstall (nothing at all when
+// RequiredVersion is "0.00"). 0 when everything was written; -15 with the registry key
+// in `detail` when the version could not be written; -13 with the path in `detail`
+// when the revision list could not be replaced. The list is replaced atomically
+// (durable when WriteAheadSync): a crash leaves the old or the new list.
+[[nodiscard]] int RecordRevision(std::string& detail);
+[[nodiscard]] int RemoveRevision(const std::string& id, std::string& detail);
+
+// The installed version as stored (any text), so that a roll-back can put it back:
+// 0 with `present` telling whether HKLM\SOFTWARE\Morvan\COMMON holds VERSION;
+// -15 when the registry cannot be read.
+[[nodiscard]] int ReadStoredVersionValue(std::string& value, bool& present);
+// Puts a stored version back: writes `value` (creating the key) when `present`,
+// else deletes the value (already absent counts as done). 0 or -15.
+[[nodiscard]] int RestoreStoredVersionValue(const std::string& value, bool present);
+// The registry key of the installed version, as messages name it.
+extern const char kVersionKeyName[];
 // True for a store group under VersionDownRoot: 8 digits or "Revision", holding a
 // two-digit media directory with at least one "*.DAT".
 bool IsRevisionStoreDir(const std::string& name);

@@ -1,6 +1,7 @@
 #include "installer/util/ChildProcesses.h"
 
 #include "installer/env/InstallEnvironment.h"
+#include "platform/Cp932.h"
 #include "platform/Process.h"
 
 namespace {
@@ -30,4 +31,11 @@ std::int32_t RunDetachedAndWait(const std::string& program, const std::string& c
     start.currentDirectory = ToolsDir;
     start.detached = true;
     return StartAndWait(start);
+}
+
+std::string RemoveTreeCommandLine(const std::string& dir) {
+    // A blank is never the trail byte of a double-byte character, but the search goes
+    // through the code page's helper all the same.
+    const bool quote = platform::FindCharDbcs(dir, ' ') != std::string::npos;
+    return "COMMAND /C RMDIR /S/Q " + (quote ? "\"" + dir + "\"" : dir);
 }

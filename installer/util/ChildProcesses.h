@@ -11,3 +11,7 @@ std::int32_t RunAndWait(const std::string& program, const std::string& commandLi
 // As RunAndWait, but detached from any terminal and with ToolsDir as the current
 // directory.
 std::int32_t RunDetachedAndWait(const std::string& program, const std::string& commandLine);
+// The command line that removes `dir` with everything in it through the command
+// interpreter: "COMMAND /C RMDIR /S/Q " + dir, the dir in double quotes when it holds
+// a blank (so a name such as "C:\OLD DATA" stays one argument). Run it with RunAndWait.
+std::string RemoveTreeCommandLine(const std::string& dir);

@@ -8,13 +8,20 @@
 
 // 0 when at least one plain file matches, else the search's Windows error code.
 std::uint32_t FileExistsByPattern(const std::string& pathWithPattern);
-// Copies every matching file of sourceDir to targetDir + its name (overwriting);
-// failures are ignored. Always 0.
+// Copies every matching file of sourceDir to targetDir + its name (overwriting).
+// 0 when every matching file was copied (also when none matches or sourceDir does not
+// exist), else the Windows code of the first failure: the copying stops there (e.g. 3
+// target folder missing, 5 a folder or a read-only file in the target's place, 21 the
+// source drive not ready).
 int CopyMatchingFiles(const std::string& sourceDir, const std::string& targetDir,
                       const std::string& pattern);
 // For every plain file matching listingDir + pattern, copies fromDir + name to
-// toDir + name (overwriting); failures are ignored. Always 0.
+// toDir + name (overwriting). 0 when every one was copied, else the Windows code of
+// the first failure, where the copying stops (2 / 3 when fromDir lacks the file or
+// does not exist).
 int CopyMatchingFilesFrom(const std::string& fromDir, const std::string& toDir,
                           const std::string& listingDir, const std::string& pattern);
-// Deletes every matching plain file. Always 1.
+// Deletes every matching plain file. 1 when every one was deleted (also when none
+// matches or dir does not exist), else the negated Windows code of the first failure
+// (-5 for a read-only file); the other files are still deleted.
 int DeleteMatchingFiles(const std::string& dir, const std::string& pattern);

@@ -44,48 +44,87 @@ void ListInto(const std::string& dir, std::vector<std::string>& lines) {
     }
 }
 
-}  // namespace
+// One removal of entries: what it does with read-only files, and what failed.
+struct TreeRemoval {
+    bool clearReadOnly = false;
+    platform::WinError firstFileFailure = 0;  // a file or link that could not be deleted
+    platform::WinError firstFailure = 0;      // that, or a folder that could not be removed
 
-int ClearDirectory(const std::string& dir) {
-    // One listing serves both steps: the plain files are deleted, then every other
-    // entry that is neither hidden nor system goes with its whole subtree. Hidden and
-    // system entries of this level stay, and so do files that could not be deleted.
-    for (const platform::FindEntry& entry : AllEntries(dir + "*")) {
-        if ((entry.attributes & (platform::kAttrHidden | platform::kAttrSystem)) != 0) continue;
-        if (IsDirectory(entry)) {
-            RemoveTree(dir + entry.name);
-        } else {
-            // Clearing is best effort: a file that stays is harmless to the callers.
-            (void)platform::DeleteFileW(dir + entry.name);
-        }
+    void Fail(platform::WinError error, bool ofFile) {
+        if (ofFile && firstFileFailure == 0) firstFileFailure = error;
+        if (firstFailure == 0) firstFailure = error;
     }
-    return 0;
+};
+
+void DeleteEntryFile(const std::string& path, const platform::FindEntry& entry,
+                     TreeRemoval& removal) {
+    platform::WinError error = platform::DeleteFileW(path);
+    // A link is deleted whatever its target's flag says, so only a real read-only file
+    // gets here; clearing the flag of a link would change the file it leads to.
+    if (error == platform::kErrorAccessDenied && removal.clearReadOnly &&
+        (entry.attributes & platform::kAttrReadOnly) != 0 && platform::ClearReadOnly(path) == 0) {
+        error = platform::DeleteFileW(path);
+    }
+    if (error != 0) removal.Fail(error, true);
 }
 
-bool RemoveTree(const std::string& given) {
-    bool result = true;
-    const std::string dir = WithoutTrailingBackslash(given);  // "X\" names the folder X
+// Removes the folder `dir` (no trailing "\") with everything in it; a link to a
+// folder goes as a link. Nothing at all at `dir` is not a failure.
+void RemoveTreeInto(const std::string& dir, TreeRemoval& removal) {
     std::uint32_t attributes = 0;
     if (platform::GetFileAttributesW(dir, attributes) != 0 || (attributes & platform::kAttrDirectory) == 0) {
-        return result;
+        return;
     }
     if (attributes & platform::kAttrReparsePoint) {
         // A link to a folder: the link goes, what it leads to is not ours to remove.
-        return platform::RemoveDirectoryW(dir) == 0;
+        if (const platform::WinError error = platform::RemoveDirectoryW(dir); error != 0)
+            removal.Fail(error, true);
+        return;
     }
     for (const platform::FindEntry& entry : AllEntries(dir + "\\*.*")) {
         const std::string path = dir + "\\" + entry.name;
+        // A failure anywhere below is kept; a later subtree that goes well does not hide it.
         if (IsDirectory(entry)) {
-            // A failure anywhere below makes the whole removal fail; a later subtree
-            // that goes well does not hide it.
-            if (!RemoveTree(path)) result = false;
-        } else if (platform::DeleteFileW(path) != 0) {
-            result = false;
+            RemoveTreeInto(path, removal);
+        } else {
+            DeleteEntryFile(path, entry, removal);
         }
     }
-    // Fails when something inside could not be removed; that has been counted above.
-    (void)platform::RemoveDirectoryW(dir);
-    return result;
+    // Fails when something inside could not be removed (counted above already for a
+    // file) or when entries the search cannot name are left.
+    if (const platform::WinError error = platform::RemoveDirectoryW(dir); error != 0)
+        removal.Fail(error, false);
+}
+
+}  // namespace
+
+int ClearDirectory(const std::string& dir) {
+    // Everything goes: a hidden or read-only file left in a staging folder would be
+    // taken for part of the next command's files and installed or recorded with them.
+    std::vector<platform::FindEntry> entries;
+    const platform::WinError error =
+        platform::FindFiles(dir + "*", platform::FindSelection::AllEntries, entries);
+    if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound)
+        return 0;  // nothing there
+    if (error != 0) return static_cast<int>(error);
+    TreeRemoval removal;
+    removal.clearReadOnly = true;
+    for (const platform::FindEntry& entry : entries) {
+        if (IsDirectory(entry)) {
+            RemoveTreeInto(dir + entry.name, removal);
+        } else {
+            DeleteEntryFile(dir + entry.name, entry, removal);
+        }
+    }
+    return static_cast<int>(removal.firstFailure);
+}
+
+bool RemoveTree(const std::string& given) {
+    // Read-only files stay, as they do for a Windows deletion; the folder that then
+    // cannot be removed is not reported.
+    TreeRemoval removal;
+    RemoveTreeInto(WithoutTrailingBackslash(given), removal);  // "X\" names the folder X
+    return removal.firstFileFailure == 0;
 }
 
 bool CopyTree(const std::string& source, const std::string& destination) {

@@ -4,8 +4,13 @@
 #include <string>
 #include <vector>
 
-// Deletes the plain files of `dir` (ending in "\"), then removes every subtree and
-// file that is neither hidden nor system. Hidden entries of the top level stay.
+// Empties the folder `dir` (ending in "\") completely: every file and every subtree,
+// hidden and system entries included, at the top level too; read-only files go as
+// well (the folders cleared are the installer's own work folders, whose every entry
+// would otherwise be taken for part of the next command). The folder itself stays.
+// 0 when everything went (also when the folder does not exist), else the Windows code
+// of the first failure (21 drive not ready, 145 a folder that could not be emptied,
+// ...); the other entries are still removed.
 int ClearDirectory(const std::string& dir);
 // Removes the directory with everything in it (hidden files included). False when a
 // file could not be deleted; a directory that cannot be removed is not reported.

@@ -1,5 +1,7 @@
 // Atomic replacement of a host file: temporary file beside it, fsync, rename, then
-// fsync of the folder so the new name is durable too.
+// fsync of the folder so the new name is durable too. Without `sync` the order alone
+// (complete temporary file first, then the rename) keeps a killed writer from leaving
+// a truncated file; only the fsyncs, the costly part, are left out.
 //
 // The temporary file is created by name with O_EXCL and the wanted mode, so the
 // kernel applies the process's umask itself: reading the umask means setting it, and
@@ -94,15 +96,16 @@ WinError WriteAll(int fd, std::string_view data) {
     return kErrorSuccess;
 }
 
-WinError AtomicWriteFileWith(const std::string& hostPath, const std::function<WinError(int fd)>& produce,
-                             unsigned mode) {
+WinError AtomicWriteFileWith(const std::string& hostPath,
+                             const std::function<WinError(int fd)>& produce, unsigned mode,
+                             bool sync) {
     // Each writer has a temporary file of its own, so two writers of the same file
     // never write into one; the last rename wins whole.
     UniqueFd fd;
     std::string temp;
     if (WinError rc = CreateTemporary(hostPath, mode, fd, temp); rc != kErrorSuccess) return rc;
     WinError rc = produce(fd.Get());
-    if (rc == kErrorSuccess && ::fsync(fd.Get()) != 0) rc = ReplaceError(errno);
+    if (rc == kErrorSuccess && sync && ::fsync(fd.Get()) != 0) rc = ReplaceError(errno);
     if (rc == kErrorSuccess && ::close(fd.Release()) != 0) rc = ReplaceError(errno);
     if (rc == kErrorSuccess && ::rename(temp.c_str(), hostPath.c_str()) != 0) rc = ReplaceError(errno);
     if (rc != kErrorSuccess) {
@@ -110,14 +113,17 @@ WinError AtomicWriteFileWith(const std::string& hostPath, const std::function<Wi
         (void)::unlink(temp.c_str());  // the failure being reported is the one that counts
         return rc;
     }
+    if (!sync) return kErrorSuccess;
     // The rename is durable only once the folder's entry is on the disk.
     UniqueFd dir(::open(detail::HostParent(hostPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir) (void)::fsync(dir.Get());  // best effort: some file systems refuse fsync on a folder
     return kErrorSuccess;
 }
 
-WinError AtomicWriteFile(const std::string& hostPath, std::string_view contents, unsigned mode) {
-    return AtomicWriteFileWith(hostPath, [contents](int fd) { return WriteAll(fd, contents); }, mode);
+WinError AtomicWriteFile(const std::string& hostPath, std::string_view contents, unsigned mode,
+                         bool sync) {
+    return AtomicWriteFileWith(
+        hostPath, [contents](int fd) { return WriteAll(fd, contents); }, mode, sync);
 }
 
 }  // namespace platform

@@ -67,6 +67,31 @@ std::string CutToBytes(std::string_view s, std::size_t maxBytes) {
     return std::string(s.substr(0, end));
 }
 
+namespace {
+
+// The trail byte of the upper-case form of the double-byte character lead + trail;
+// the trail itself when the character has no other case. The lower-case letters of
+// code page 932 sit in three blocks, each a fixed distance above its upper-case block.
+unsigned char UpperTrail(unsigned char lead, unsigned char trail) {
+    switch (lead) {
+        case 0x82:  // full-width a-z: 0x8281-0x829A -> 0x8260-0x8279
+            if (trail >= 0x81 && trail <= 0x9A) return static_cast<unsigned char>(trail - 0x21);
+            break;
+        case 0x83:  // Greek: 0x83BF-0x83D6 -> 0x839F-0x83B6
+            if (trail >= 0xBF && trail <= 0xD6) return static_cast<unsigned char>(trail - 0x20);
+            break;
+        case 0x84:  // Cyrillic: 0x8470-0x847E, 0x8480-0x8491 -> 0x8440-0x8460 (no 0x847F)
+            if (trail >= 0x70 && trail <= 0x7E) return static_cast<unsigned char>(trail - 0x30);
+            if (trail >= 0x80 && trail <= 0x91) return static_cast<unsigned char>(trail - 0x31);
+            break;
+        default:
+            break;
+    }
+    return trail;
+}
+
+}  // namespace
+
 std::string UpperCase(std::string_view s) {
     std::string out(s);
     for (std::size_t i = 0; i < out.size();) {
@@ -74,9 +99,8 @@ std::string UpperCase(std::string_view s) {
         std::size_t len = CharLength(out, i);
         if (len == 1) {
             if (c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 0x20);
-        } else if (c == 0x82) {
-            auto t = static_cast<unsigned char>(out[i + 1]);
-            if (t >= 0x81 && t <= 0x9A) out[i + 1] = static_cast<char>(t - 0x21);  // full-width a-z
+        } else {
+            out[i + 1] = static_cast<char>(UpperTrail(c, static_cast<unsigned char>(out[i + 1])));
         }
         i += len;
     }

@@ -407,6 +407,43 @@ WinError AppendFileBytes(std::string_view path, std::string_view contents) {
     return WriteOpen(path, contents, O_APPEND);
 }
 
+WinError ReplaceFileBytes(std::string_view path, std::string_view contents, bool sync) {
+    ResolvedPath resolved;
+    if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
+    if (WinError rc = CheckWritableTarget(resolved); rc != kErrorSuccess) return rc;
+    // A replaced file keeps its permission bits; a new one gets what WriteFileBytes
+    // gives (0666 less the umask).
+    unsigned mode = 0666;
+    struct stat st;
+    if (stat(resolved.host.c_str(), &st) == 0) mode = st.st_mode & 0777;
+    WinError rc = AtomicWriteFile(resolved.host, contents, mode, sync);
+    // The replacement only knows "denied"; a medium mounted read-only is a
+    // write-protected disk to the caller, as for CopyFileW.
+    if (rc == kErrorAccessDenied && access(detail::HostParent(resolved.host).c_str(), W_OK) != 0 &&
+        errno == EROFS) {
+        return kErrorWriteProtect;
+    }
+    return rc;
+}
+
+WinError FlushFileW(std::string_view path) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (WinError rc = ResolveAndStat(path, resolved, st); rc != kErrorSuccess) return rc;
+    UniqueFd fd(open(resolved.host.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return ErrnoToWinError(errno);
+    // EINVAL: an object that cannot be synced (a pipe, a special file) holds nothing
+    // to flush. Any other failure means written data may not be on the disk.
+    if (fsync(fd.Get()) != 0 && errno != EINVAL) return kErrorGenFailure;
+    if (resolved.isDriveRoot) return kErrorSuccess;
+    // The file's name is durable only once its folder is on the disk too.
+    UniqueFd dir(
+        open(detail::HostParent(resolved.host).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir) return ErrnoToWinError(errno);
+    if (fsync(dir.Get()) != 0 && errno != EINVAL) return kErrorGenFailure;
+    return kErrorSuccess;
+}
+
 WinError GetFileSizeW(std::string_view path, std::uint64_t& size) {
     ResolvedPath resolved;
     struct stat st;

@@ -48,6 +48,34 @@ TEST(Cp932, UpperCaseLeavesTrailBytesAlone) {
     EXPECT_FALSE(EqualsNoCase(Sj("ヂ"), Sj("ア")));
 }
 
+// Greek and Cyrillic letters have two cases in code page 932, each lower-case block a
+// fixed distance above its upper-case one; the Cyrillic block skips 0x847F.
+TEST(Cp932, UpperCaseOfGreekAndCyrillic) {
+    EXPECT_EQ(UpperCase(Sj("αβγδεζηθικλμνξοπρστυφχψω")), Sj("ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ"));
+    EXPECT_EQ(UpperCase(Sj("абвгдеёжзийклмнопрстуфхцчшщъыьэюя")),
+              Sj("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"));
+    // The byte pairs at the block edges, and the gap that is no character.
+    EXPECT_EQ(UpperCase("\x84\x7E\x84\x80\x84\x91"), "\x84\x4E\x84\x4F\x84\x60");
+    EXPECT_EQ(UpperCase("\x84\x7F\x84\x92\x83\xBE\x83\xD7"), "\x84\x7F\x84\x92\x83\xBE\x83\xD7");
+    // Upper-case letters stay as they are.
+    EXPECT_EQ(UpperCase(Sj("ΩЯЁ")), Sj("ΩЯЁ"));
+
+    // Mixed with ASCII, half-width katakana (single bytes 0xBF-0xD6 as well: ｿ..ﾖ) and
+    // kanji whose trail byte lies in the lower-case ranges: 英 0x8970, 園 0x8980,
+    // 苑 0x8991, 価 0x89BF, 関 0x8AD6, 漢 0x8ABF. Only the letters change.
+    const std::string mixed = "file_" + Sj("ｿﾀﾁﾖ英園苑価関漢") + Sj("ω.") + "txt" + Sj("ё");
+    EXPECT_EQ(UpperCase(mixed), "FILE_" + Sj("ｿﾀﾁﾖ英園苑価関漢") + Sj("Ω.") + "TXT" + Sj("Ё"));
+    // A half-width kana byte followed by a byte of the Greek range is no pair.
+    EXPECT_EQ(UpperCase("\xBF\xD6\xBF"), "\xBF\xD6\xBF");
+    // Katakana and box-drawing characters share the lead bytes 0x83 and 0x84.
+    EXPECT_EQ(UpperCase(Sj("ソヂヴヶ─┃")), Sj("ソヂヴヶ─┃"));
+
+    // Names that differ only in these letters are the same name; kanji are not letters.
+    EXPECT_TRUE(EqualsNoCase(Sj("データα.DAT"), Sj("データΑ.dat")));
+    EXPECT_TRUE(EqualsNoCase(Sj("отчёт"), Sj("ОТЧЁТ")));
+    EXPECT_FALSE(EqualsNoCase(Sj("英"), "\x89\x40"));  // 0x8970 is not 0x8940 (and 0x8940 is 院)
+}
+
 TEST(Cp932, ConversionRoundTripAndInvalidInput) {
     std::string utf8, back;
     const std::string text = Sj("表ソ能\\ｱ");

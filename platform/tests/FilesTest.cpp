@@ -1,5 +1,9 @@
 // Files by Windows path: copies, read-only handling, the drive probe, directories.
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -136,6 +140,86 @@ TEST_F(PrefixTest, DriveProbe) {
     EXPECT_EQ(OpenOrCreateProbe("A:\\TEMP.LOG"), kErrorNotReady);
     EXPECT_EQ(OpenOrCreateProbe("B:\\TEMP.LOG"), kErrorPathNotFound);
     EXPECT_EQ(OpenOrCreateProbe("C:\\NODIR\\TEMP.LOG"), kErrorPathNotFound);
+}
+
+// Names in the folder that a replacement may have left behind.
+int TemporaryNames(const fs::path& dir) {
+    int count = 0;
+    for (auto& e : fs::directory_iterator(dir))
+        count += e.path().filename().string().find(".tmp-") != std::string::npos;
+    return count;
+}
+
+TEST_F(PrefixTest, ReplaceFileBytesCreatesReplacesAndRefusesLikeAWrite) {
+    // Missing: created, with or without the sync.
+    EXPECT_EQ(ReplaceFileBytes("C:\\INST01.DAT", "first", true), kErrorSuccess);
+    EXPECT_EQ(Read(C("INST01.DAT")), "first");
+    // Existing, found in any case: replaced under its own name, its mode kept.
+    fs::permissions(C("INST01.DAT"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(ReplaceFileBytes("C:\\inst01.dat", "second, longer", false), kErrorSuccess);
+    EXPECT_EQ(Read(C("INST01.DAT")), "second, longer");
+    EXPECT_FALSE(fs::exists(C("inst01.dat")));
+    EXPECT_EQ(fs::status(C("INST01.DAT")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(ReplaceFileBytes("C:\\INST01.DAT", "", true), kErrorSuccess);
+    EXPECT_EQ(Read(C("INST01.DAT")), "");
+
+    // Read-only: refused (even for root), the file left as it was.
+    Write(C("RO.DAT"), "kept");
+    ASSERT_EQ(SetReadOnly("C:\\RO.DAT", true), kErrorSuccess);
+    EXPECT_EQ(ReplaceFileBytes("C:\\RO.DAT", "new", true), kErrorAccessDenied);
+    EXPECT_EQ(Read(C("RO.DAT")), "kept");
+    // A folder of that name, a missing folder, a broken name.
+    fs::create_directories(C("SUB"));
+    EXPECT_EQ(ReplaceFileBytes("C:\\SUB", "x", true), kErrorAccessDenied);
+    EXPECT_TRUE(fs::is_directory(C("SUB")));
+    EXPECT_EQ(ReplaceFileBytes("C:\\NODIR\\X.DAT", "x", true), kErrorPathNotFound);
+    EXPECT_FALSE(fs::exists(C("NODIR")));
+    EXPECT_EQ(ReplaceFileBytes("C:\\BAD\x81", "x", true), kErrorInvalidName);
+    EXPECT_EQ(TemporaryNames(C("")), 0);
+}
+
+// A write that fails half-way (here: the file size limit of the process, which stops
+// root as well) leaves the old contents and no temporary file.
+TEST_F(PrefixTest, AFailedReplacementKeepsTheOldFile) {
+    Write(C("LIST.TXT"), "old list");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit = {100, 100};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(100);
+        _exit(static_cast<int>(ReplaceFileBytes("C:\\LIST.TXT", std::string(5000, 'n'), true)));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(kErrorGenFailure));
+    EXPECT_EQ(Read(C("LIST.TXT")), "old list");
+    EXPECT_EQ(TemporaryNames(C("")), 0);
+}
+
+TEST_F(PrefixTest, FlushFileNeedsAnExistingFile) {
+    Write(C("MARK.DA_"), "");
+    EXPECT_EQ(FlushFileW("C:\\mark.da_"), kErrorSuccess);
+    fs::create_directories(C("V/01"));
+    EXPECT_EQ(FlushFileW("C:\\V\\01"), kErrorSuccess);
+    EXPECT_EQ(FlushFileW("C:\\"), kErrorSuccess);
+    EXPECT_EQ(FlushFileW("C:\\NONE.DAT"), kErrorFileNotFound);
+    EXPECT_EQ(FlushFileW("C:\\NODIR\\NONE.DAT"), kErrorPathNotFound);
+}
+
+// Greek and Cyrillic letters have two cases, so names that differ only in them are
+// one name, as full-width Latin letters are.
+TEST_F(PrefixTest, GreekAndCyrillicNamesAreFoundInEitherCase) {
+    Write(C("αβ.txt"), "greek");
+    Write(C("отчёт"), "russian");
+    std::string contents;
+    ASSERT_EQ(ReadFileBytes(test::Sj("C:\\ΑΒ.TXT"), contents), kErrorSuccess);
+    EXPECT_EQ(contents, "greek");
+    ASSERT_EQ(ReadFileBytes(test::Sj("C:\\ОТЧЁТ"), contents), kErrorSuccess);
+    EXPECT_EQ(contents, "russian");
 }
 
 TEST_F(PrefixTest, ModificationDateIsLocal) {

@@ -11,6 +11,7 @@
 #include "installer/app/PauseGate.h"
 #include "installer/engine/JobState.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/JobRecord.h"
 #include "installer/env/ScriptTable.h"
 #include "installer/env/VersionRecords.h"
 
@@ -21,6 +22,8 @@ void ResetProgramState() {
     ResetVersionRecords();
     ResetScriptTable();
     ResetJobState();
+    ResetJobRecord();
+    SetJobCheckpointHook(nullptr);
     JobPauseGate().Open();
     SetCommandGate(&PassJobPauseGate);
 }
@@ -46,13 +49,13 @@ std::string CrLf(const std::vector<std::string>& lines) {
 
 void WriteSampleMedium(const std::string& hostDir, int no, int count,
                        const std::vector<std::string>& titles, const std::string& revision,
-                       const std::vector<int>& copies) {
+                       const std::vector<int>& copies, const std::string& version) {
     WriteHostFile(hostDir + "/MorvanUP.INF",
-                  CrLf({"Morvan,テスト更新ディスク", "2.10/" + revision, "2.00/00000000",
+                  CrLf({"Morvan,テスト更新ディスク", version + "/" + revision, "2.00/00000000",
                         std::to_string(no) + "/" + std::to_string(count)}));
     for (std::size_t i = 0; i < titles.size(); ++i) {
         const std::string n = std::to_string(i);
-        std::vector<std::string> lines{"2.10/" + revision, "README",
+        std::vector<std::string> lines{version + "/" + revision, "README",
                                        "備考 " + titles[i], "READMEEND",
                                        "UNINST," + titles[i]};
         const int times = i < copies.size() ? copies[i] : 1;

@@ -27,14 +27,15 @@ std::string ReadHostFile(const std::string& hostPath);
 // Lines joined with CR LF, one after the last.
 std::string CrLf(const std::vector<std::string>& lines);
 
-// A medium in `hostDir`: control file for version 2.10, revision `revision`, medium
+// A medium in `hostDir`: control file for version `version`, revision `revision`, medium
 // `no` of `count`, required version 2.00, and the scripts INST00.DAT, INST01.DAT, ...
 // Script `i` is an "UNINST," entry titled `titles[i]` that copies DATA\Fi.TXT to
 // C:\MORVAN\Fi_<no>.TXT (<no> the medium number) `copies[i]` times (default 1).
 void WriteSampleMedium(const std::string& hostDir, int no, int count,
                        const std::vector<std::string>& titles,
                        const std::string& revision = "20240115",
-                       const std::vector<int>& copies = {});
+                       const std::vector<int>& copies = {},
+                       const std::string& version = "2.10");
 
 // An InstallerView without widgets. The progress dialog "runs" by calling the flow's
 // timer until something closes it; the other dialogs answer from the fields below.

@@ -217,6 +217,35 @@ TEST_F(FlowTest, UninstallOfTheKeptGroupPutsEverythingBack) {
     uninstall.Cleanup();
 }
 
+TEST_F(FlowTest, AnUninstallUndoesEntriesThatChangedTheSameFileNewestFirst) {
+    // Both entries replace SHARED.TXT: only undoing the second one first gets back
+    // the file as it was before the group.
+    WriteHostFile(mediumD + "/MorvanUP.INF",
+                  CrLf({"Morvan,重ねて更新", "2.10/20240115", "2.00/00000000", "1/1"}));
+    for (const std::string n : {"0", "1"}) {
+        WriteHostFile(mediumD + "/INST0" + n + ".DAT",
+                      CrLf({"2.10/20240115", "UNINST,更新" + n,
+                            "C DATA\\S" + n + ".TXT C:\\MORVAN\\SHARED.TXT", "INSTEND"}));
+        WriteHostFile(mediumD + "/DATA/S" + n + ".TXT", "version " + n + "\r\n");
+    }
+    WriteHostFile(C("MORVAN/SHARED.TXT"), "before the group\r\n");
+    StartOnD();
+    flow.OkButtonClick();
+    ASSERT_EQ(ReadHostFile(C("MORVAN/SHARED.TXT")), "version 1\r\n") << messages.AllTexts();
+    flow.Cleanup();
+
+    ResetJobState();
+    FakeView uninstallView;
+    InstallerFlow uninstall(uninstallView, nullptr);
+    uninstallView.flow = &uninstall;
+    uninstall.Create({"/U"});
+    uninstall.OnShow();
+    uninstall.OkButtonClick();
+    EXPECT_EQ(uninstallView.progressTitles, (std::vector<std::string>{"更新1", "更新0"}));
+    EXPECT_EQ(ReadHostFile(C("MORVAN/SHARED.TXT")), "before the group\r\n");
+    uninstall.Cleanup();
+}
+
 TEST_F(FlowTest, AMediumThatDisappearsDuringTheJobAbortsItAndNothingIsRecorded) {
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"});
     HoldingGate gate(2);
@@ -355,4 +384,263 @@ TEST_F(FlowTest, InstallDiskDialogOutcomes) {
     EXPECT_EQ(flow.DirSelectOk("D:\\"), DialogOutcome::Cancel);
     EXPECT_NE(messages.AllTexts().find("は、Ver 2.50以上用のインストールディスクです。"),
               std::string::npos);
+}
+
+// ---- Interrupted jobs: the record in the store, the roll-back, the resumed uninstall.
+
+namespace {
+
+// Ends the job at its `n`-th command as a crash would: that command and everything
+// after it never run, and nothing after the job is recorded.
+class InterruptAt {
+public:
+    explicit InterruptAt(int n) {
+        limit_ = n;
+        passed_ = 0;
+        SetCommandGate(&Pass);
+    }
+    ~InterruptAt() { SetCommandGate(&PassJobPauseGate); }
+
+private:
+    static bool Pass() {
+        if (++passed_ >= limit_) {
+            AbortJob();
+            return false;
+        }
+        return PassJobPauseGate();
+    }
+    static inline std::atomic<int> limit_{0};
+    static inline std::atomic<int> passed_{0};
+};
+
+// One more start of the program, as a new process would begin it.
+struct ProgramRun {
+    explicit ProgramRun(const std::vector<std::string>& parameters) {
+        ResetProgramState();
+        view.flow = &flow;
+        flow.Create(parameters);
+        flow.OnShow();
+    }
+    ~ProgramRun() { flow.Cleanup(); }
+    FakeView view;
+    InstallerFlow flow{view, nullptr};
+};
+
+class RollBackTest : public FlowTest {
+protected:
+    // The machine as the job found it: an older copy of the first entry's file, the
+    // installed version 2.00 and a revision list.
+    void PrepareMachine() {
+        WriteHostFile(C("MORVAN/F0_1.TXT"), "old\r\n");
+        WriteHostFile(C("MORVAN/Readme.ver"), CrLf({"20231201"}));
+    }
+    // An install of `entries` on D: stopped at command `n`.
+    void InterruptedInstall(int n) {
+        InterruptAt interrupt(n);
+        StartOnD();
+        flow.OkButtonClick();
+        ASSERT_EQ(JobState.load(), kJobAborted);
+        flow.Cleanup();
+    }
+    std::string Store(const std::string& relative) { return C("MORVAN/MorvanDN/" + relative); }
+    static constexpr char kPrompt[] =
+        "前回のインストール（Morvan,テスト更新ディスク）が中断されています。\r"
+        "中断前の状態に戻しますか？";
+};
+
+}  // namespace
+
+TEST_F(RollBackTest, AStoppedInstallIsOfferedFirstCancelKeepsItAndOkPutsAllBack) {
+    WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"}, "20240115", {1, 2});
+    PrepareMachine();
+    InterruptedInstall(3);  // entry 1 done, entry 2 half done
+    ASSERT_EQ(ReadHostFile(C("MORVAN/F0_1.TXT")), "file 0\r\n");
+    ASSERT_EQ(ReadHostFile(C("MORVAN/F1_1.TXT")), "file 1\r\n");
+    ASSERT_TRUE(fs::exists(Store("JOBREC/JOB.INF")));
+    EXPECT_NE(ReadHostFile(Store("JOBREC/JOB.INF")).find("ENTRY=01,00\r\nENTRY=01,01\r\n"),
+              std::string::npos);
+
+    // Declined: nothing changes and the program ends without offering the medium.
+    messages.Clear();
+    messages.QueueAnswer(IDCANCEL);
+    {
+        ProgramRun run({"/DD:\\"});
+        ASSERT_EQ(messages.Boxes().size(), 1u) << messages.AllTexts();
+        EXPECT_EQ(messages.Boxes()[0].caption, "確認");
+        EXPECT_EQ(messages.Boxes()[0].text, kPrompt);
+        EXPECT_EQ(messages.Boxes()[0].buttons, MessageButtons::OkCancel);
+        EXPECT_TRUE(run.view.mainClosed);
+        EXPECT_TRUE(run.view.rows.empty());
+    }
+    EXPECT_EQ(ReadHostFile(C("MORVAN/F0_1.TXT")), "file 0\r\n");
+    EXPECT_TRUE(fs::exists(Store("JOBREC/JOB.INF")));
+
+    // Confirmed: the roll-back runs as a job and puts the machine back.
+    messages.Clear();
+    {
+        ProgramRun run({"/DD:\\"});
+        EXPECT_EQ(run.view.progressCaption, "バージョンダウン中");
+        EXPECT_EQ(run.view.instLabel, "アンインストール中");
+        ASSERT_FALSE(messages.Boxes().empty());
+        EXPECT_EQ(messages.Boxes()[0].text, kPrompt);
+        EXPECT_EQ(messages.Boxes().back().text, "中断されたインストールを元に戻しました。")
+            << messages.AllTexts();
+        EXPECT_TRUE(run.view.mainClosed);
+    }
+    EXPECT_EQ(ReadHostFile(C("MORVAN/F0_1.TXT")), "old\r\n");
+    EXPECT_FALSE(fs::exists(C("MORVAN/F1_1.TXT")));
+    EXPECT_EQ(InstalledVersionInRegistry(), "2.00");
+    EXPECT_EQ(ReadHostFile(C("MORVAN/Readme.ver")), CrLf({"20231201"}));
+    EXPECT_FALSE(fs::exists(Store("Revision")));
+    EXPECT_FALSE(fs::exists(Store("JOBREC")));
+
+    // The next start offers the medium again.
+    messages.Clear();
+    ProgramRun again({"/DD:\\"});
+    EXPECT_TRUE(messages.Boxes().empty()) << messages.AllTexts();
+    EXPECT_EQ(again.view.rows.size(), 2u);
+}
+
+TEST_F(RollBackTest, ANewFullVersionHoldsThePreviousGroupUntilItsJobHasEnded) {
+    WriteSampleMedium(mediumD, 1, 1, {"基本データ"});
+    PrepareMachine();
+    StartOnD();
+    flow.OkButtonClick();
+    ASSERT_EQ(InstalledVersionInRegistry(), "2.10");
+    flow.Cleanup();
+    const std::string keptControl = ReadHostFile(Store("Revision/MorvanUP.INF"));
+    const std::string keptScript = ReadHostFile(Store("Revision/01/INST00.DAT"));
+    ASSERT_NE(keptControl.find("20240115"), std::string::npos);
+    const std::string list = ReadHostFile(C("MORVAN/Readme.ver"));
+
+    // Version 2.20 stopped in its second entry: the 2.10 group is held, not removed.
+    WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"}, "20240301", {}, "2.20");
+    ResetProgramState();
+    {
+        FakeView view2;
+        InstallerFlow flow2(view2, nullptr);
+        view2.flow = &flow2;
+        InterruptAt interrupt(2);
+        flow2.Create({"/DD:\\"});
+        flow2.OnShow();
+        ASSERT_TRUE(flow2.FreshRevision());
+        flow2.OkButtonClick();
+        flow2.Cleanup();
+    }
+    EXPECT_EQ(ReadHostFile(Store("JOBREC/Revision/MorvanUP.INF")), keptControl);
+    EXPECT_EQ(ReadHostFile(Store("JOBREC/Revision/01/INST00.DAT")), keptScript);
+    EXPECT_NE(ReadHostFile(Store("JOBREC/JOB.INF")).find("HELD=1"), std::string::npos);
+
+    messages.Clear();
+    { ProgramRun run({"/DD:\\"}); }
+    EXPECT_EQ(messages.Boxes().back().text, "中断されたインストールを元に戻しました。")
+        << messages.AllTexts();
+    EXPECT_EQ(ReadHostFile(Store("Revision/MorvanUP.INF")), keptControl);
+    EXPECT_EQ(ReadHostFile(Store("Revision/01/INST00.DAT")), keptScript);
+    EXPECT_EQ(ReadHostFile(C("MORVAN/F0_1.TXT")), "file 0\r\n");  // as 2.10 left it
+    EXPECT_EQ(InstalledVersionInRegistry(), "2.10");
+    EXPECT_EQ(ReadHostFile(C("MORVAN/Readme.ver")), list);
+    EXPECT_FALSE(fs::exists(Store("JOBREC")));
+
+    // Run to its end, the 2.20 job removes the held group only then.
+    messages.Clear();
+    {
+        ProgramRun run({"/DD:\\"});
+        run.flow.OkButtonClick();
+        EXPECT_EQ(messages.Boxes().back().text, "インストールが正常に終了しました。");
+    }
+    EXPECT_NE(ReadHostFile(Store("Revision/MorvanUP.INF")).find("20240301"), std::string::npos);
+    EXPECT_FALSE(fs::exists(Store("JOBREC")));
+    EXPECT_EQ(InstalledVersionInRegistry(), "2.20");
+}
+
+TEST_F(RollBackTest, AnInterruptedUninstallIsRunToItsEnd) {
+    WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"});
+    PrepareMachine();
+    StartOnD();
+    flow.OkButtonClick();
+    flow.Cleanup();
+    ASSERT_EQ(InstalledVersionInRegistry(), "2.10");
+
+    ResetProgramState();
+    {
+        FakeView view2;
+        InstallerFlow flow2(view2, nullptr);
+        view2.flow = &flow2;
+        InterruptAt interrupt(2);
+        flow2.Create({"/U"});
+        flow2.OnShow();
+        flow2.OkButtonClick();
+        flow2.Cleanup();
+    }
+    // Newest first: entry 2 undone, entry 1 not yet.
+    ASSERT_FALSE(fs::exists(C("MORVAN/F1_1.TXT")));
+    ASSERT_EQ(ReadHostFile(C("MORVAN/F0_1.TXT")), "file 0\r\n");
+
+    messages.Clear();
+    {
+        ProgramRun run({"/U"});
+        ASSERT_FALSE(messages.Boxes().empty());
+        EXPECT_EQ(messages.Boxes()[0].text,
+                  "前回のアンインストール（Morvan,テスト更新ディスク）が中断されています。\r"
+                  "アンインストールを最後まで実行しますか？");
+        EXPECT_EQ(messages.Boxes().back().text, "アンインストールが正常に終了しました。")
+            << messages.AllTexts();
+    }
+    EXPECT_EQ(ReadHostFile(C("MORVAN/F0_1.TXT")), "old\r\n");
+    EXPECT_EQ(InstalledVersionInRegistry(), "2.00");
+    EXPECT_EQ(ReadHostFile(C("MORVAN/Readme.ver")), CrLf({"20231201"}));
+    EXPECT_FALSE(fs::exists(Store("Revision/01")));
+    EXPECT_FALSE(fs::exists(Store("JOBREC")));
+}
+
+TEST_F(RollBackTest, StoreWritesThatFailStopTheJobAndAreNeverReportedAsDone) {
+    WriteSampleMedium(mediumD, 1, 1, {"基本データ"});
+    PrepareMachine();
+    // The record cannot be written: the job does not start.
+    WriteHostFile(Store("JOBREC"), "a file where the record's folder belongs");
+    StartOnD();
+    flow.OkButtonClick();
+    EXPECT_EQ(view.progressRuns, 0);
+    EXPECT_EQ(messages.AllTexts(),
+              "バージョンアップの内容が破損しています。\rerror in \"C:\\MORVAN\\MorvanDN\\JOBREC\"");
+    EXPECT_EQ(ReadHostFile(C("MORVAN/F0_1.TXT")), "old\r\n");
+    fs::remove(Store("JOBREC"));
+
+    // The revision list cannot be replaced at the end: the job is not done, and the
+    // next start rolls it back.
+    fs::remove(C("MORVAN/Readme.ver"));
+    fs::create_directories(C("MORVAN/Readme.ver"));
+    messages.Clear();
+    flow.OkButtonClick();
+    EXPECT_NE(messages.AllTexts().find("error in \"C:\\MORVAN\\Readme.ver\""), std::string::npos)
+        << messages.AllTexts();
+    EXPECT_EQ(messages.AllTexts().find("インストールが正常に終了しました。"), std::string::npos);
+    EXPECT_TRUE(fs::exists(Store("JOBREC/JOB.INF")));
+    flow.Cleanup();
+
+    fs::remove(C("MORVAN/Readme.ver"));
+    messages.Clear();
+    { ProgramRun run({"/DD:\\"}); }
+    EXPECT_EQ(messages.Boxes().back().text, "中断されたインストールを元に戻しました。")
+        << messages.AllTexts();
+    EXPECT_EQ(ReadHostFile(C("MORVAN/F0_1.TXT")), "old\r\n");
+    EXPECT_EQ(InstalledVersionInRegistry(), "2.00");
+}
+
+TEST_F(RollBackTest, ADamagedRecordIsStillOfferedAndOnlyWhatItStatesIsPutBack) {
+    WriteSampleMedium(mediumD, 1, 1, {"基本データ"});
+    PrepareMachine();
+    WriteHostFile(Store("JOBREC/JOB.INF"), "MODE=INSTALL\r\nGROUP=..\\..\r\n\x81\r\nHADVERSION=0\r\n");
+    messages.Clear();
+    { ProgramRun run({"/DD:\\"}); }
+    ASSERT_FALSE(messages.Boxes().empty());
+    EXPECT_EQ(messages.Boxes()[0].text,
+              "前回のインストール（）が中断されています。\r中断前の状態に戻しますか？");
+    EXPECT_EQ(messages.Boxes().back().text, "中断されたインストールを元に戻しました。");
+    // It stated that no version was registered, and nothing about the list.
+    EXPECT_EQ(InstalledVersionInRegistry(), "");
+    EXPECT_EQ(ReadHostFile(C("MORVAN/Readme.ver")), CrLf({"20231201"}));
+    EXPECT_TRUE(fs::exists(C("MORVAN")));
+    EXPECT_FALSE(fs::exists(Store("JOBREC")));
 }

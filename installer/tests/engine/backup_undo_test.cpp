@@ -4,6 +4,7 @@
 #include "installer/engine/Backup.h"
 #include "installer/engine/JobState.h"
 #include "installer/engine/ScriptExecution.h"
+#include "installer/engine/UndoScript.h"
 
 namespace {
 
@@ -21,25 +22,25 @@ protected:
 };
 
 TEST_F(BackupUndo, LinesGoBeforeTheFirstInstendInRecordingOrder) {
-    InsertUndoLine("D C:\\APP\\ONE.TXT");
-    InsertUndoLine("C TWO.TXT C:\\APP\\");
+    EXPECT_TRUE(InsertUndoLine("D C:\\APP\\ONE.TXT"));
+    EXPECT_TRUE(InsertUndoLine("C TWO.TXT C:\\APP\\"));
     EXPECT_EQ(Read(UndoScriptPath),
               Lines({"2.10/20240101", "UNINST,TITLE WITH SETUP.EXE", "D C:\\APP\\ONE.TXT",
                      "C TWO.TXT C:\\APP\\", "INSTEND", "UNINST,SECOND", "INSTEND", "README",
                      "R.TXT NOTES", "READMEEND"}));
     // No uninstall script, or none kept: nothing is written anywhere.
     UndoScriptPath = kNonBackup;
-    InsertUndoLine("D C:\\X");
+    EXPECT_TRUE(InsertUndoLine("D C:\\X"));
     EXPECT_FALSE(platform::FileExists("NON_BACKUP"));
 }
 
 TEST_F(BackupUndo, NameIsRecordedOnlyAsAWholeFileNameOfAnUndoLine) {
-    InsertUndoLine("D C:\\APP\\SUB\\LONGNAME.TXT");
-    InsertUndoLine("L DATA.LZH C:\\APP\\");
-    InsertUndoLine(";*.LOG");
-    InsertUndoLine("C 表示.INI C:\\APP\\");
-    InsertUndoLine("R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\V\" \"C:\\APP\\VALUE.TXT\"");
-    InsertUndoLine("@HALTAPP");
+    EXPECT_TRUE(InsertUndoLine("D C:\\APP\\SUB\\LONGNAME.TXT"));
+    EXPECT_TRUE(InsertUndoLine("L DATA.LZH C:\\APP\\"));
+    EXPECT_TRUE(InsertUndoLine(";*.LOG"));
+    EXPECT_TRUE(InsertUndoLine("C 表示.INI C:\\APP\\"));
+    EXPECT_TRUE(InsertUndoLine("R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\V\" \"C:\\APP\\VALUE.TXT\""));
+    EXPECT_TRUE(InsertUndoLine("@HALTAPP"));
     for (const char* name : {"LONGNAME.TXT", "longname.txt", "DATA.LZH", "*.LOG", "表示.INI", "@HALTAPP"}) {
         EXPECT_TRUE(IsRecordedInUndoScript(name)) << Utf8(name);
     }

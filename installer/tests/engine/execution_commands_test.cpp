@@ -2,6 +2,7 @@
 #include "EngineMedium.h"
 #include "installer/engine/ScriptExecution.h"
 #include "installer/engine/ScriptLines.h"
+#include "ArchiveFixtures.h"
 #include "installer/util/TreeOps.h"
 
 namespace {
@@ -139,6 +140,59 @@ TEST_F(ExecutionCommands, DeleteWithoutAFullFolderFailsAndDeletesNothing) {
     EXPECT_TRUE(platform::FileExists("C:\\APP\\A.TMP"));
     EXPECT_TRUE(platform::FileExists("C:\\APP\\SUB\\B.TMP"));
     EXPECT_TRUE(platform::FileExists("C:\\ROOT.TMP"));
+    EXPECT_TRUE(StagingEmpty());
+}
+
+TEST_F(ExecutionCommands, RelativeDestinationsFailAndCreateNothing) {
+    Write("K:\\A.TXT", "a");
+    Write("K:\\L.TXT", "x\r\n");
+    engine_test::MakeLzh("K:\\APP.LZH", {{"M.TXT", "m"}});
+    ASSERT_EQ(platform::CreateDirectoryTree("C:\\CWD"), 0u);
+    Write("C:\\CWD\\SUB\\L.TXT", "y\r\n");
+    for (const char* line : {"C A.TXT SUB\\", "C A.TXT NEW\\B.TXT", "C A.TXT \\ROOT\\", "C A.TXT D:X.TXT",
+                             "L APP.LZH NEW", "L APP.LZH \\ROOT", "A L.TXT SUB", "P L.TXT SUB\\"}) {
+        ResetJobState();
+        messages_.Clear();
+        ASSERT_EQ(platform::SetCurrentDirectoryW("C:\\CWD"), 0u);
+        ExecuteScriptLine(line);
+        EXPECT_EQ(JobState.load(), kJobAborted) << line;
+        EXPECT_EQ(messages_.AllTexts(),
+                  std::string("バージョンアップの内容が破損しています。\rerror in \"") + line + "\"");
+    }
+    EXPECT_FALSE(platform::PathExists("C:\\CWD\\NEW"));
+    EXPECT_FALSE(platform::PathExists("C:\\ROOT"));
+    EXPECT_FALSE(platform::PathExists("C:\\CWD\\SUB\\A.TXT"));
+    EXPECT_EQ(Read("C:\\CWD\\SUB\\L.TXT"), "y\r\n");
+    EXPECT_TRUE(StagingEmpty());
+}
+
+TEST_F(ExecutionCommands, NothingStagedReachesALaterCommandHiddenEntriesIncluded) {
+    engine_test::MakeLzh("K:\\HID.LZH", {{".X", "hidden"}, {"A.TXT", "a"}});
+    Write("K:\\B.TXT", "b");
+    // Left behind by a run that was killed while it staged.
+    Write(ExtractDir + "\\.LEFT", "left");
+    Write(ExtractDir + "\\LEFT.TXT", "left");
+    Write(ExtractDir + "\\.HIDDIR\\IN.TXT", "left");
+    Write(BackupDir + "\\.OLD", "left");
+    WriteScript(0, Lines({"2.10/20240101", "INST,隠し", "C B.TXT C:\\ZERO\\", "L HID.LZH C:\\ONE",
+                          "C B.TXT C:\\TWO\\", "INSTEND"}));
+    RunAll();
+    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(engine_test::Snapshot("C:\\ZERO"), (std::map<std::string, std::string>{{"B.TXT", "b"}}));
+    EXPECT_EQ(engine_test::Snapshot("C:\\TWO"), (std::map<std::string, std::string>{{"B.TXT", "b"}}));
+    EXPECT_TRUE(engine_test::Snapshot(ExtractDir).empty());
+    EXPECT_TRUE(engine_test::Snapshot(BackupDir).empty());
+}
+
+TEST_F(ExecutionCommands, DeleteThatCannotRemoveAFileFails) {
+    Write("C:\\APP\\A.TMP", "1");
+    Write("C:\\APP\\B.TMP", "2");
+    ASSERT_EQ(platform::SetReadOnly("C:\\APP\\B.TMP", true), 0u);
+    ExecuteScriptLine("D C:\\APP\\*.TMP");
+    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(messages_.AllTexts(),
+              "バージョンアップの内容が破損しています。\rerror in \"D C:\\APP\\*.TMP\"");
+    EXPECT_TRUE(platform::FileExists("C:\\APP\\B.TMP"));
     EXPECT_TRUE(StagingEmpty());
 }
 

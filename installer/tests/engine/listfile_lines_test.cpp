@@ -21,7 +21,8 @@ protected:
         RunScript(ScanScripts(false), false);
     }
     std::string Package() {
-        DecodePackageList("C:\\KEL\\INSTALL\\package.5", "C:\\P.TMP");
+        std::string failed;
+        EXPECT_TRUE(DecodePackageList("C:\\KEL\\INSTALL\\package.5", "C:\\P.TMP", failed)) << failed;
         return Read("C:\\P.TMP");
     }
 };
@@ -70,7 +71,8 @@ TEST_F(ListFileLines, WildcardNamesEveryMatchingTarget) {
 
 TEST_F(ListFileLines, PackageListIsDecodedMergedAndStoredScrambledOnly) {
     Write("C:\\P.TMP", "PKG1\r\nPKG2\r\n");
-    EncodePackageList("C:\\P.TMP", "C:\\KEL\\INSTALL\\package.5");
+    std::string failed;
+    ASSERT_TRUE(EncodePackageList("C:\\P.TMP", "C:\\KEL\\INSTALL\\package.5", failed)) << failed;
     Write("K:\\PACKAGE.INF", "PKG3\r\nPKG1\r\n");
     Write("K:\\PACKAGE.00", "PKG2\r\n");
     // A trailing "\" after the install directory is still the package form; the

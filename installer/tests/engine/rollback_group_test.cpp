@@ -43,7 +43,8 @@ protected:
         Write("C:\\APP\\LIST.TXT", "x\ny");  // LF line ends, no final one
         Write("C:\\APP\\REMOVE.LST", "a\r\nb\r\nc\r\nb\r\n");
         Write("C:\\KEL\\WORK\\PLAIN.TMP", "PKG1\r\nPKG2\r\n");
-        EncodePackageList("C:\\KEL\\WORK\\PLAIN.TMP", "C:\\KEL\\INSTALL\\package.5");
+        std::string failed;
+        ASSERT_TRUE(EncodePackageList("C:\\KEL\\WORK\\PLAIN.TMP", "C:\\KEL\\INSTALL\\package.5", failed));
         ASSERT_EQ(platform::DeleteFileW("C:\\KEL\\WORK\\PLAIN.TMP"), 0u);
         SetValue(RegRoot::LocalMachine, kAppKey, "Path", "C:\\Mixed Case\\  two  blanks");
         SetValue(RegRoot::LocalMachine, kAppKey, "Gone", "Bye");
@@ -95,7 +96,8 @@ protected:
     }
 
     std::string PackageText() {
-        DecodePackageList("C:\\KEL\\INSTALL\\package.5", "C:\\KEL\\WORK\\CHECK.TMP");
+        std::string failed;
+        EXPECT_TRUE(DecodePackageList("C:\\KEL\\INSTALL\\package.5", "C:\\KEL\\WORK\\CHECK.TMP", failed));
         std::string text = Read("C:\\KEL\\WORK\\CHECK.TMP");
         EXPECT_EQ(platform::DeleteFileW("C:\\KEL\\WORK\\CHECK.TMP"), 0u);
         return text;
@@ -164,7 +166,7 @@ TEST_F(RollbackGroup, InstallThenUninstallRestoresFilesListsPackageAndRegistry) 
         "C REMOVE.LST C:\\APP\\",
         ";REMOVE.LST",
         "C package.5 C:\\KEL\\INSTALL\\",
-        ";PACKAGE.INF",
+        ";package.5",
         "R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\Path\" \"C:\\Mixed Case\\  two  blanks\"",
         "R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\NEWVAL\"",
         "R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\Gone\" \"Bye\"",

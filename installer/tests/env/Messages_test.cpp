@@ -126,3 +126,29 @@ TEST(DefaultSink, AnswersTheFirstButtonAndPrintsUtf8) {
 }
 
 }  // namespace
+
+TEST_F(MessagesTest, InterruptedJobPromptsAndNotices) {
+    messages.QueueAnswer(IDCANCEL);
+    EXPECT_EQ(AskRollBackInterruptedInstall("Morvan,更新"), IDCANCEL);
+    EXPECT_EQ(AskFinishInterruptedUninstall("Morvan,更新"), IDOK);
+    NotifyRollBackDone();
+    NotifyRollBackFailed();
+    const auto boxes = messages.Boxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[0].caption, "確認");
+    EXPECT_EQ(boxes[0].text,
+              "前回のインストール（Morvan,更新）が中断されています。\r中断前の状態に戻しますか？");
+    EXPECT_EQ(boxes[0].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(boxes[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(boxes[1].caption, "確認");
+    EXPECT_EQ(boxes[1].text, "前回のアンインストール（Morvan,更新）が中断されています。\r"
+                             "アンインストールを最後まで実行しますか？");
+    EXPECT_EQ(boxes[1].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(boxes[2].caption, "終了");
+    EXPECT_EQ(boxes[2].text, "中断されたインストールを元に戻しました。");
+    EXPECT_EQ(boxes[2].buttons, MessageButtons::Ok);
+    EXPECT_EQ(boxes[3].caption, "エラー");
+    EXPECT_EQ(boxes[3].text,
+              "中断された作業を元に戻せませんでした。\r次回の起動時にもう一度実行できます。");
+    EXPECT_EQ(messages.BeepCount(), 1);  // only the failure beeps
+}

@@ -116,4 +116,38 @@ TEST_F(MorvanupCheck, MissingEnvironmentIsSaidPlainly) {
     EXPECT_NE(o.output.find("error in \"%KELSYS\\TOOLS%\""), std::string::npos) << o.output;
 }
 
+TEST_F(MorvanupCheck, AnInterruptedJobIsReportedAndHoldsBackTheVerdict) {
+    prefix.InstallStandardProduct("2.00");
+    WriteFile("C:\\MEDIA\\MorvanUP.INF", "Morvan,更新\n2.10/20240101\n2.00/\n1/1\n");
+    Outcome o = Run("'/DC:\\MEDIA'");
+    EXPECT_EQ(o.status, 0) << o.output;
+    EXPECT_NE(o.output.find("Interrupted job:      none\n"), std::string::npos) << o.output;
+
+    WriteFile("C:\\MORVAN\\MorvanDN\\JOBREC\\JOB.INF",
+              "MODE=INSTALL\r\nGROUP=Revision\r\nTITLE=Morvan,更新\r\nREVISION=20240101\r\n"
+              "MEDIA=01\r\nVERSION=2.00\r\nHADVERSION=1\r\nHADLIST=0\r\nHADGROUP=0\r\n"
+              "HADCONTROL=0\r\nHELD=1\r\nENTRY=01,00\r\nENTRY=01,03\r\n");
+    o = Run("'/DC:\\MEDIA'");
+    EXPECT_EQ(o.status, 1) << o.output;
+    EXPECT_NE(o.output.find("Interrupted job:      INSTALL of \"" + Utf8("Morvan,更新") + "\""),
+              std::string::npos)
+        << o.output;
+    EXPECT_NE(o.output.find("group Revision, revision 20240101, medium 01"), std::string::npos)
+        << o.output;
+    EXPECT_NE(o.output.find("2 entries started: 01\\INST00 01\\INST03"), std::string::npos)
+        << o.output;
+    EXPECT_NE(o.output.find("version before the job: 2.00; revision list kept: no; previous "
+                            "full version held: yes"),
+              std::string::npos)
+        << o.output;
+    EXPECT_NE(o.output.find("Verdict:              NOT YET"), std::string::npos) << o.output;
+
+    // A record that cannot be read whole is still reported, as damaged.
+    WriteFile("C:\\MORVAN\\MorvanDN\\JOBREC\\JOB.INF", "MODE=UNINSTALL\r\nGROUP=..\r\n");
+    o = Run("/U");
+    EXPECT_EQ(o.status, 2) << o.output;  // no group to offer either
+    EXPECT_NE(o.output.find("Interrupted job:      UNINSTALL"), std::string::npos) << o.output;
+    EXPECT_NE(o.output.find("DAMAGED"), std::string::npos) << o.output;
+}
+
 }  // namespace

@@ -214,11 +214,12 @@ protected:
         CurrentMedia.RevisionId = "20240101";
         CurrentMedia.DownVersion = "1.90";
     }
+    std::string detail;
 };
 
 TEST_F(RevisionList, RecordPutsTheIdFirstWithCrLfAndDropsOddLines) {
     WriteFile(RevisionListFile, "20230101\nnote\r\n20220101LONG\r\n20220101\r\n");
-    RecordRevision();
+    EXPECT_EQ(RecordRevision(detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "20240101\r\n20230101\r\n20220101\r\n");
     EXPECT_EQ(RegisteredVersion(), "2.10");
     EXPECT_FALSE(platform::FileExists(WorkScratchFile));
@@ -226,44 +227,44 @@ TEST_F(RevisionList, RecordPutsTheIdFirstWithCrLfAndDropsOddLines) {
 
 TEST_F(RevisionList, RecordOnEmptyOrMissingListAndRevisionOnlyMedium) {
     CurrentMedia.Version = "0.00";
-    RecordRevision();
+    EXPECT_EQ(RecordRevision(detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "20240101\r\n");
     EXPECT_EQ(RegisteredVersion(), "2.00");  // a revision does not change the version
 }
 
 TEST_F(RevisionList, RecordingTheLatestAgainChangesNothing) {
     WriteFile(RevisionListFile, "20240101\r\n");
-    RecordRevision();
+    EXPECT_EQ(RecordRevision(detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "20240101\r\n");  // never listed twice
     WriteFile(RevisionListFile, "20240101\r\n20230101\r\n");
-    RecordRevision();
+    EXPECT_EQ(RecordRevision(detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "20240101\r\n20230101\r\n");
 }
 
 TEST_F(RevisionList, NoConditionMeansNoUpdateAtAll) {
     CurrentMedia.RequiredVersion = "0.00";
-    RecordRevision();
+    EXPECT_EQ(RecordRevision(detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "(missing)");
     EXPECT_EQ(RegisteredVersion(), "2.00");
     WriteFile(RevisionListFile, "20240101\r\n");
-    RemoveRevision("20240101");
+    EXPECT_EQ(RemoveRevision("20240101", detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "20240101\r\n");
 }
 
 TEST_F(RevisionList, RemoveDropsTheIdAndOddLinesAndRestoresTheVersion) {
     WriteFile(RevisionListFile, "20240101\r\n20230101\r\nabc\r\n20220101\r\n");
     SetInstalledVersion("2.10");
-    RemoveRevision("20240101");
+    EXPECT_EQ(RemoveRevision("20240101", detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "20230101\r\n20220101\r\n");
     EXPECT_EQ(RegisteredVersion(), "1.90");
     // An id that is not listed: the list comes back unchanged but for odd lines.
     WriteFile(RevisionListFile, "20230101\nX\n20220101");
-    RemoveRevision("19990101");
+    EXPECT_EQ(RemoveRevision("19990101", detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "20230101\r\n20220101\r\n");
 }
 
 TEST_F(RevisionList, RemoveWithoutListLeavesAnEmptyScratchFile) {
-    RemoveRevision("20240101");
+    EXPECT_EQ(RemoveRevision("20240101", detail), 0);
     EXPECT_EQ(ReadFile(RevisionListFile), "(missing)");
     EXPECT_EQ(ReadFile(WorkScratchFile), "");
 }
@@ -308,3 +309,37 @@ TEST_F(EnvTest, ScriptEntryLinePadsTitleAndMarksStatus) {
 }
 
 }  // namespace
+
+TEST_F(RevisionList, AListThatCannotBeReplacedIsReportedWithItsPath) {
+    // A folder where the list belongs: the write fails, and says where.
+    ASSERT_EQ(platform::CreateDirectoryTree(RevisionListFile), 0u);
+    EXPECT_EQ(RecordRevision(detail), kCodeBrokenContent);
+    EXPECT_EQ(detail, RevisionListFile);
+    EXPECT_FALSE(platform::FileExists(WorkScratchFile));
+    ASSERT_EQ(platform::RemoveDirectoryW(RevisionListFile), 0u);
+    // A read-only list is kept as it is and reported.
+    WriteFile(RevisionListFile, "20230101\r\n");
+    ASSERT_EQ(platform::SetReadOnly(RevisionListFile, true), 0u);
+    detail.clear();
+    EXPECT_EQ(RemoveRevision("20230101", detail), kCodeBrokenContent);
+    EXPECT_EQ(detail, RevisionListFile);
+    EXPECT_EQ(ReadFile(RevisionListFile), "20230101\r\n");
+}
+
+TEST_F(RevisionList, StoredVersionIsPutBackExactlyOrRemoved) {
+    std::string value;
+    bool present = false;
+    SetInstalledVersion("Ver 2.05 beta");
+    ASSERT_EQ(ReadStoredVersionValue(value, present), 0);
+    EXPECT_TRUE(present);
+    EXPECT_EQ(value, "Ver 2.05 beta");  // as stored, not as the version check reads it
+    SetInstalledVersion("3.00");
+    EXPECT_EQ(RestoreStoredVersionValue(value, present), 0);
+    EXPECT_EQ(RegisteredVersion(), "Ver 2.05 beta");
+    // No value before: the value goes, and going twice is no failure.
+    EXPECT_EQ(RestoreStoredVersionValue("", false), 0);
+    EXPECT_EQ(RegisteredVersion(), "(none)");
+    EXPECT_EQ(RestoreStoredVersionValue("", false), 0);
+    ASSERT_EQ(ReadStoredVersionValue(value, present), 0);
+    EXPECT_FALSE(present);
+}

@@ -74,4 +74,23 @@ TEST_F(ChildProcesses, ProgramNameWithEmptyCommandLine) {
     EXPECT_EQ(RunDetachedAndWait("C:\\WINDOWS\\SYSTEM32\\CHILD.EXE", ""), 0);
 }
 
+// The removal line quotes a folder only when it holds a blank; either way the real
+// command interpreter removes exactly that folder with everything in it.
+TEST_F(ChildProcesses, RemoveTreeCommandLineQuotesOnlyFoldersWithBlanks) {
+    EXPECT_EQ(RemoveTreeCommandLine("C:\\KEL\\DOWN\\REV"),
+              "COMMAND /C RMDIR /S/Q C:\\KEL\\DOWN\\REV");
+    EXPECT_EQ(RemoveTreeCommandLine("C:\\OLD 表ソ"), "COMMAND /C RMDIR /S/Q \"C:\\OLD 表ソ\"");
+    EXPECT_EQ(RemoveTreeCommandLine("C:\\表ソ能"), "COMMAND /C RMDIR /S/Q C:\\表ソ能");
+
+    Make("C:\\OLD 表ソ\\SUB\\.HIDDEN", "h");
+    Make("C:\\OLD 表ソ\\A.TXT", "a");
+    Make("C:\\OLD\\KEEP.TXT", "k");  // what the unquoted line would have taken
+    Make("C:\\PLAIN\\B.TXT", "b");
+    EXPECT_EQ(RunAndWait("", RemoveTreeCommandLine("C:\\OLD 表ソ")), 0);
+    EXPECT_FALSE(Exists("C:\\OLD 表ソ"));
+    EXPECT_EQ(Read("C:\\OLD\\KEEP.TXT"), "k");
+    EXPECT_EQ(RunAndWait("", RemoveTreeCommandLine("C:\\PLAIN")), 0);
+    EXPECT_FALSE(Exists("C:\\PLAIN"));
+}
+
 }  // namespace

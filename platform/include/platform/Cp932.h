@@ -35,14 +35,17 @@ namespace platform {
 // The first at most `maxBytes` bytes of `s`, never ending inside a double-byte character.
 [[nodiscard]] std::string CutToBytes(std::string_view s, std::size_t maxBytes);
 
-// Upper-cases ASCII a-z and the full-width Latin letters (0x8281-0x829A become
-// 0x8260-0x8279). Trail bytes are never changed.
+// Upper-cases as Windows does for code page 932: ASCII a-z, the full-width Latin
+// letters (0x8281-0x829A become 0x8260-0x8279), the Greek letters (0x83BF-0x83D6
+// become 0x839F-0x83B6) and the Cyrillic letters (0x8470-0x847E and 0x8480-0x8491
+// become 0x8440-0x8460). Half-width katakana, kanji and every other character stay;
+// a trail byte is only ever changed as part of its own letter.
 [[nodiscard]] std::string UpperCase(std::string_view s);
 // Upper-cases ASCII letters only (lead and trail bytes untouched).
 [[nodiscard]] std::string UpperCaseAscii(std::string_view s);
 
-// Compares two names the way Windows compares file names: case-insensitive for
-// ASCII and full-width Latin letters.
+// Compares two names the way Windows compares file names: equal once both are
+// upper-cased by UpperCase (ASCII, full-width Latin, Greek and Cyrillic letters).
 [[nodiscard]] bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // True when every double-byte character of `s` is complete and decodable.

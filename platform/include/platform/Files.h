@@ -73,6 +73,22 @@ inline constexpr std::uint32_t kAttrReparsePoint = 0x400;
 // Creates the file when missing.
 [[nodiscard]] WinError AppendFileBytes(std::string_view path, std::string_view contents);
 
+// Replaces the whole file at once (creating it when missing): a reader, or a program
+// killed at any moment, sees the old contents or the complete new ones, never a
+// truncated file. With `sync` the new data and its name are also forced to the disk
+// before the call returns, so a power cut cannot undo or cut the replacement. An
+// existing file keeps its permissions (its read-only flag refuses the write, 5, as
+// WriteFileBytes does). 0, or 3 folder missing, 5 denied (also: a folder of that
+// name), 19 write-protected medium, 112 disk full, 21, 123, 31 other failure; on
+// failure the old file is untouched and no temporary file is left.
+[[nodiscard]] WinError ReplaceFileBytes(std::string_view path, std::string_view contents,
+                                        bool sync);
+
+// Forces an existing file's data and its entry in its folder to the disk (fsync of the
+// file and of the folder), so what was written before survives a power cut. A folder
+// may be named too. 0, or 2 / 3 missing, 21, 123, 31 the disk reported a failure.
+[[nodiscard]] WinError FlushFileW(std::string_view path);
+
 // Size in bytes.
 [[nodiscard]] WinError GetFileSizeW(std::string_view path, std::uint64_t& size);
 

@@ -4,7 +4,8 @@
 // only the local machine ("." and nothing else) has pipes, so another server name is
 // "not found" (2). "<name>" may hold further "\" separators: "\\.\PIPE\DBGPRT\PDMMON"
 // is the host socket "$MORVAN_PREFIX/pipes/DBGPRT/PDMMON". Names are code page 932
-// and compared without regard to case (ASCII and full-width Latin, as file names are).
+// and compared without regard to case (ASCII, full-width Latin, Greek and Cyrillic, as
+// file names are).
 // A whole pipe name is at most 256 bytes; longer names are 123 (invalid name).
 //
 // Each pipe is an AF_UNIX SOCK_SEQPACKET socket, so every write arrives as one

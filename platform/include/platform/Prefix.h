@@ -7,8 +7,8 @@
 //
 // A drive whose dosdevices entry is missing does not exist (error 3); an entry whose
 // target is missing is a drive without a medium (error 21). Every path component is
-// matched case-insensitively (ASCII and full-width Latin), an exact match wins, and
-// names that do not exist yet are kept as written.
+// matched case-insensitively (ASCII, full-width Latin, Greek and Cyrillic), an exact match
+// wins, and names that do not exist yet are kept as written.
 #pragma once
 
 #include <string>
