@@ -37,13 +37,8 @@ const char kSettingsKey[] = "SOFTWARE\\KEL";
 std::string ReadSetting(const std::string& section, const std::string& name) {
     std::string path = kSettingsKey;
     if (!section.empty()) path += "\\" + section;
-    platform::RegKey key;
-    if (platform::RegOpenKey(platform::RegRoot::CurrentUser, path, platform::RegAccess::Read,
-                             key) != 0) {
-        return "";
-    }
     std::string value;
-    if (platform::RegQueryString(key, name, value) != 0) return "";
+    if (platform::RegReadString(platform::RegRoot::CurrentUser, path, name, value) != 0) return "";
     return value;
 }
 

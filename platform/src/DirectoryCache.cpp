@@ -59,26 +59,6 @@ constexpr std::size_t kMaxCheckedFolders = 512;
 constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
                                      IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
 
-// File systems whose every change passes through this machine's kernel, and so raises
-// its events. Network and FUSE file systems are left out: another machine can change
-// them unseen.
-bool IsLocalFileSystem(long type) {
-    switch (static_cast<unsigned long>(type)) {
-        case EXT4_SUPER_MAGIC:  // also ext2 and ext3
-        case TMPFS_MAGIC:
-        case XFS_SUPER_MAGIC:
-        case BTRFS_SUPER_MAGIC:
-        case F2FS_SUPER_MAGIC:
-        case OVERLAYFS_SUPER_MAGIC:
-        case RAMFS_MAGIC:
-        case ISOFS_SUPER_MAGIC:
-        case UDF_SUPER_MAGIC:
-        case MSDOS_SUPER_MAGIC:
-        case EXFAT_SUPER_MAGIC: return true;
-        default: return false;
-    }
-}
-
 std::string UpperKey(const std::string& hostName, bool& ok) {
     std::string cp932;
     ok = Utf8ToCp932(hostName, cp932);
@@ -360,6 +340,23 @@ bool CheckedLookup(const std::string& dir, std::string_view cp932Name, std::stri
 }
 
 }  // namespace
+
+bool IsLocalFileSystem(long type) {
+    switch (static_cast<unsigned long>(type)) {
+        case EXT4_SUPER_MAGIC:  // also ext2 and ext3
+        case TMPFS_MAGIC:
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+        case F2FS_SUPER_MAGIC:
+        case OVERLAYFS_SUPER_MAGIC:
+        case RAMFS_MAGIC:
+        case ISOFS_SUPER_MAGIC:
+        case UDF_SUPER_MAGIC:
+        case MSDOS_SUPER_MAGIC:
+        case EXFAT_SUPER_MAGIC: return true;
+        default: return false;
+    }
+}
 
 WinError ResolveBelow(const std::string& root, const struct stat& rootStat, const std::vector<std::string>& parts,
                       bool wantListing, ResolvedPath& out) {

@@ -75,6 +75,11 @@ void ClearDirectoryCache();
 // 2 when the folder holding `hostPath` exists (only the file is missing), else 3.
 [[nodiscard]] WinError MissingPathError(const std::string& hostPath);
 
+// File systems whose every change passes through this machine's kernel, and so raises
+// its inotify events (`type` as statfs() gives it). Network and FUSE file systems are
+// not: another machine can change them unseen.
+[[nodiscard]] bool IsLocalFileSystem(long type);
+
 // True when the owner write bit is cleared: the file's read-only attribute. Checked by
 // hand because the tests (and often the demo) run as root, who may write anyway.
 [[nodiscard]] inline bool IsReadOnlyMode(const struct stat& st) {

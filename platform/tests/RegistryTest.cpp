@@ -1,8 +1,9 @@
 // The registry hives: values, case, concurrent writers in two processes, export and
 // import, and malformed files.
-#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <fstream>
-#include <thread>
 
 #include "TestPrefix.h"
 #include "platform/Process.h"
@@ -105,10 +106,7 @@ TEST_F(PrefixTest, ReadsSeeChangesMadeOutsideTheProcess) {
         EXPECT_EQ(data, "C:\\OLD");
     }
 
-    // An edit by hand, same length, written in place. A person's edit is told by the
-    // file's times, which the kernel keeps in ticks of a few milliseconds: the edit
-    // comes later than the last save, as any edit by hand does.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // An edit by hand, same length, written in place right after the last save.
     std::string hive = ReadText(prefix_ / "user.reg");
     const std::size_t at = hive.find("OLD");
     ASSERT_NE(at, std::string::npos);
@@ -116,6 +114,39 @@ TEST_F(PrefixTest, ReadsSeeChangesMadeOutsideTheProcess) {
     std::ofstream(prefix_ / "user.reg", std::ios::binary | std::ios::in) << hive;
     ASSERT_EQ(RegQueryString(key, "Tools", data), kErrorSuccess);
     EXPECT_EQ(data, "C:\\ALT");
+
+    // The same once more, with the file's times put back as they were: neither its size
+    // nor its times tell the edit.
+    struct stat before {};
+    ASSERT_EQ(stat((prefix_ / "user.reg").c_str(), &before), 0);
+    hive.replace(at, 3, "NEU");
+    std::ofstream(prefix_ / "user.reg", std::ios::binary | std::ios::in) << hive;
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, (prefix_ / "user.reg").c_str(), times, 0), 0);
+    ASSERT_EQ(RegReadString(RegRoot::CurrentUser, "SOFTWARE\\KEL", "Tools", data), kErrorSuccess);
+    EXPECT_EQ(data, "C:\\NEU");
+}
+
+// A read right after a child program saved the hive sees the child's value, also when
+// the value is read in one operation by its key path.
+TEST_F(PrefixTest, AReadAfterAChildsSaveSeesIt) {
+    InstallChild("CHILD.EXE");
+    std::string data;
+    for (int round = 0; round < 3; ++round) {
+        const std::string key = "SOFTWARE\\Child" + std::to_string(round);
+        ASSERT_EQ(RegReadString(RegRoot::CurrentUser, key, "C0", data), kErrorFileNotFound);
+        ChildProcess child;
+        ASSERT_EQ(StartProcess({"", "CHILD --reg-fill " + key + " C 2", "", false}, child),
+                  kErrorSuccess);
+        ASSERT_EQ(child.Wait(), 0);
+        ASSERT_EQ(RegReadString(RegRoot::CurrentUser, key, "C1", data), kErrorSuccess);
+        EXPECT_EQ(data, "value of C1");
+        // And this process's own save right after it.
+        RegKey opened;
+        ASSERT_EQ(RegCreateKey(RegRoot::CurrentUser, key, opened), kErrorSuccess);
+        ASSERT_EQ(RegSetValue(opened, {"C0", RegType::Dword, Dword(1)}), kErrorSuccess);
+        EXPECT_EQ(RegReadString(RegRoot::CurrentUser, key, "C0", data), kErrorDatatypeMismatch);
+    }
 }
 
 TEST_F(PrefixTest, ExportThenImportGivesTheSameHive) {

@@ -5,7 +5,9 @@
 // with "\" between levels; a leading "\" is allowed and ignored. Names and string
 // data are code page 932 in memory. Every change re-reads the hive and saves it
 // atomically (temporary file + rename) under an exclusive file lock, so concurrent
-// writers in several processes lose nothing; every read sees the latest saved state.
+// writers in several processes lose nothing; every read sees the latest saved state,
+// also one saved by another process or edited by hand. Reads are answered from a parsed
+// copy of the hive that is kept while the file is known to be unchanged.
 // A hive that does not parse gives 1009 (the message names file and line, see
 // LastRegistryError) and is never overwritten.
 #pragma once
@@ -53,6 +55,11 @@ struct RegValueInfo {
 // Reads a string value (REG_SZ or REG_EXPAND_SZ, not expanded). 2 when the value or
 // the key does not exist; 1629 when the value is of another type.
 [[nodiscard]] WinError RegQueryString(const RegKey& key, std::string_view name, std::string& data);
+// The same for the key at `path` under `root`, in one operation (no key to open first):
+// 2 when the key or the value does not exist, 1629 for another type; `data` is set
+// only on success.
+[[nodiscard]] WinError RegReadString(RegRoot root, std::string_view path, std::string_view name,
+                                     std::string& data);
 [[nodiscard]] bool RegValueExists(const RegKey& key, std::string_view name);
 // Reads a value of any type.
 [[nodiscard]] WinError RegQueryValue(const RegKey& key, std::string_view name, RegValueInfo& value);
