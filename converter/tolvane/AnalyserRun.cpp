@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fennoc/Fennoc.h"
-#include "platform/Process.h"
+#include "platform/CommandLine.h"
 #include "platform/SystemServices.h"
 #include "support/util/PathEdit.h"
 #include "support/util/ProcRun.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Process.h"
+#include "platform/CommandLine.h"
 #include "tolvane/ConversionJob.h"
 #include "tolvane/JobPaths.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <system_error>
 
+#include "platform/CommandLine.h"
 #include "platform/Cp932.h"
 #include "platform/Prefix.h"
-#include "platform/Process.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <fstream>
 #include <string>
 
+#include "platform/CommandLine.h"
 #include "platform/Cp932.h"
 #include "platform/Prefix.h"
-#include "platform/Process.h"
 
 inline bool AppendToolRun(const std::string& tool, int argc, char** argv) {
     namespace fs = std::filesystem;

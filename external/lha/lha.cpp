@@ -32,11 +32,11 @@
 #include <vector>
 
 #include "LzhHeaders.h"
+#include "platform/CommandLine.h"
 #include "platform/Cp932.h"
 #include "platform/Files.h"
 #include "platform/FileSearch.h"
 #include "platform/Prefix.h"
-#include "platform/Process.h"
 
 namespace fs = std::filesystem;
 

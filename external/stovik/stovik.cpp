@@ -15,7 +15,7 @@
 #include "DrawingCheck.h"
 #include "MonitorLog.h"
 #include "ProblemLog.h"
-#include "platform/Process.h"
+#include "platform/CommandLine.h"
 
 int main(int argc, char** argv) {
     stovik::ProblemLog log(ambrel::SendMonitorLine);

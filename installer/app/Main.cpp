@@ -31,7 +31,7 @@
 #include "installer/app/QtInstallerView.h"
 #include "installer/app/QtMessageSink.h"
 #include "installer/engine/JobState.h"
-#include "platform/Process.h"
+#include "platform/CommandLine.h"
 
 namespace {
 

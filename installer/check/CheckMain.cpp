@@ -10,7 +10,7 @@
 #include "installer/check/CheckReport.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/ProgramOptions.h"
-#include "platform/Process.h"
+#include "platform/CommandLine.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // Internal helpers shared by the platform sources: resolving a Windows path to the
-// host and the case-insensitive directory lookup behind it. The errno translation that
+// host (HostPath.cpp), the drives it starts from (Prefix.cpp) and the case-insensitive
+// directory lookup behind it (DirectoryCache.cpp). The errno translation that
 // goes with them lives in ErrnoError.h, included here for the sources that use both.
 // Not part of the platform's public interface.
 #pragma once
@@ -64,6 +65,26 @@ void ForgetFolderTree(const std::string& dir);
 void ClearDirectoryCache();
 // How many folders are cached under a change watch (tests check the fallback with it).
 [[nodiscard]] std::size_t WatchedFolderCountForTesting();
+
+// The canonical host folder of a drive and its stat(): 0, or 3 (no such drive) / 21 (its
+// target is missing), as DriveState() gives them. Kept per drive and checked with two
+// stat() calls (Prefix.cpp). DriveTarget is the folder alone ("" on failure).
+[[nodiscard]] WinError DriveRoot(char letter, std::string& root, struct stat& rootStat);
+[[nodiscard]] std::string DriveTarget(char letter);
+
+// Drive letters: A-Z in either case, and the upper-case form.
+[[nodiscard]] inline bool IsDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+[[nodiscard]] inline char UpperDriveLetter(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c;
+}
+
+// The host's working directory ("/" when it cannot be read).
+[[nodiscard]] std::string HostWorkingDir();
+// Lexically normalised absolute host path (relative paths are taken from the working
+// directory; "." and ".." applied, repeated "/" collapsed).
+[[nodiscard]] std::string NormalizeHost(std::string_view path);
 
 // "dir" + "/" + "name", without doubling the separator after "/".
 [[nodiscard]] std::string JoinHost(const std::string& dir, const std::string& name);

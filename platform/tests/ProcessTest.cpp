@@ -1,11 +1,11 @@
-// Child processes: command-line splitting, program search, argv, exit codes, start
-// failures.
+// Child processes: program search, argv, exit codes, start failures.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <fstream>
 
 #include "TestPrefix.h"
+#include "platform/CommandLine.h"
 #include "platform/Process.h"
 
 namespace platform {
@@ -16,47 +16,6 @@ using test::Sj;
 
 namespace fs = std::filesystem;
 
-TEST(CommandLine, SplitsAsTheCRuntimeDoes) {
-    struct Case {
-        std::string line;
-        std::vector<std::string> args;
-    };
-    const Case cases[] = {
-        {"", {}},
-        {"   ", {""}},
-        {"prog a b", {"prog", "a", "b"}},
-        {"prog\t a  ", {"prog", "a"}},
-        {" x -r FILE", {"", "x", "-r", "FILE"}},  // leading blank: empty program name
-        {"\"C:\\Program Files\\x.exe\" arg", {"C:\\Program Files\\x.exe", "arg"}},
-        {"C:\\dir\\\"odd\" x", {"C:\\dir\\odd", "x"}},  // program name: backslashes literal
-        {"p \"a b\" c", {"p", "a b", "c"}},
-        {"p a\\\\b", {"p", "a\\\\b"}},                   // backslashes not before a quote
-        {"p a\\\"b", {"p", "a\"b"}},                     // \" -> "
-        {"p a\\\\\"b c\"", {"p", "a\\b c"}},            // \\" -> \ and opens quotes
-        {"p \"a\\\\\\\"b\"", {"p", "a\\\"b"}},          // \\\" -> \"
-        {"p \"\"", {"p", ""}},                           // empty argument
-        {"p \"a\"\"b\"", {"p", "a\"b"}},                 // "" inside quotes
-        {"p ab\"c d\"e f", {"p", "abc de", "f"}},
-        {"p \"unterminated arg", {"p", "unterminated arg"}},
-        {"p C:\\DIR\\", {"p", "C:\\DIR\\"}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
-
-    // A double-byte character ending in 0x5C before a quote is not an escape.
-    EXPECT_EQ(SplitCommandLine("p \"" + Sj("表") + "\" x"), (std::vector<std::string>{"p", Sj("表"), "x"}));
-}
-
-TEST(CommandLine, QuoteArgumentRoundTrips) {
-    const std::vector<std::string> args = {"plain", "two words", "", "tail\\", "tail dir\\", "q\"uote",
-                                           "\\\\server\\share", "a\\\"b", Sj("表 ソ") + "\\"};
-    std::string line = "prog";
-    for (const auto& a : args) line += " " + QuoteArgument(a);
-    std::vector<std::string> expected = {"prog"};
-    expected.insert(expected.end(), args.begin(), args.end());
-    EXPECT_EQ(SplitCommandLine(line), expected) << line;
-}
-
-// Reads the report written by platform-test-child --write.
 std::vector<std::string> ReadReport(const fs::path& file) {
     std::ifstream in(file);
     std::vector<std::string> lines;
@@ -156,18 +115,6 @@ TEST_F(PrefixTest, StartFailuresGiveWindowsCodes) {
     start.commandLine = "script.exe";
     ASSERT_EQ(StartProcess(start, child), kErrorSuccess);
     EXPECT_EQ(child.Wait(), 7);
-}
-
-TEST(CommandLine, OwnLineComesFromTheEnvironmentOnlyWhenItFits) {
-    char a0[] = "prog", a1[] = "two words", a2[] = "x";
-    char* argv[] = {a0, a1, a2, nullptr};
-    setenv("MORVAN_CMDLINE", "C:\\DIR\\PROG.EXE  \"two words\"   x", 1);
-    EXPECT_EQ(GetCommandLineW(3, argv), "C:\\DIR\\PROG.EXE  \"two words\"   x");
-    // A line left over from an ancestor does not describe these arguments.
-    setenv("MORVAN_CMDLINE", "other a b c", 1);
-    EXPECT_EQ(GetCommandLineW(3, argv), "prog \"two words\" x");
-    unsetenv("MORVAN_CMDLINE");
-    EXPECT_EQ(GetCommandLineW(3, argv), "prog \"two words\" x");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fennoc/Fennoc.h"
+#include "platform/CommandLine.h"
 #include "platform/NamedPipe.h"
 #include "platform/Process.h"
 #include "platform/SystemServices.h"

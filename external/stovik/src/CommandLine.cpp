@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/CommandLine.h"
 #include "platform/Cp932.h"
-#include "platform/Process.h"
 
 namespace stovik {
 namespace {

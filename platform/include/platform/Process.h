@@ -6,7 +6,8 @@
 // folder, C:\WINDOWS\SYSTEM32, C:\WINDOWS, then the folders of PATH. The host program
 // receives the command line split by the Windows rules (converted to UTF-8) as argv,
 // and the exact line (code page 932 bytes) in the environment variable MORVAN_CMDLINE.
-// The exit status reads as a signed 8-bit value: exit(-1) reads -1.
+// The exit status reads as a signed 8-bit value: exit(-1) reads -1. The text rules of
+// command lines are in CommandLine.h.
 #pragma once
 
 #include <cstdint>
@@ -53,18 +54,5 @@ public:
 
 // Resolves the program that StartProcess would run to its Windows path.
 [[nodiscard]] WinError FindProgram(const ProcessStart& start, std::string& windowsPath);
-
-// Splits a Windows command line as the C runtime does (quotes, backslashes, blanks).
-// The program name is read from the first character: a line that begins with a blank
-// gives an empty first element. An empty line gives no elements.
-[[nodiscard]] std::vector<std::string> SplitCommandLine(std::string_view commandLine);
-// Quotes one argument so that SplitCommandLine gives it back unchanged.
-[[nodiscard]] std::string QuoteArgument(std::string_view argument);
-
-// The command line of the running program: MORVAN_CMDLINE when set and it splits into
-// this program's arguments (a line inherited from an ancestor started by other means
-// does not), else argv joined with QuoteArgument (argv converted from UTF-8 to code
-// page 932).
-[[nodiscard]] std::string GetCommandLineW(int argc, char** argv);
 
 }  // namespace platform
