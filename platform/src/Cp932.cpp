@@ -223,6 +223,23 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
+std::vector<std::string> SplitAtChars(std::string_view text, std::string_view separators) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = CharLength(text, i);
+        if (len == 1 && separators.find(text[i]) != std::string_view::npos) {
+            if (!cur.empty()) parts.push_back(std::move(cur));
+            cur.clear();
+        } else {
+            cur.append(text.substr(i, len));
+        }
+        i += len;
+    }
+    if (!cur.empty()) parts.push_back(std::move(cur));
+    return parts;
+}
+
 namespace detail {
 
 bool ConvertThroughIconv(iconv_t cd, std::string_view in, std::string& out, std::size_t* badOffset) {

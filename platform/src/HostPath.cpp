@@ -26,22 +26,7 @@ using detail::UpperDriveLetter;
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Splits at "\" and "/" that are characters of their own; empty parts are dropped.
-std::vector<std::string> SplitComponents(std::string_view s) {
-    std::vector<std::string> parts;
-    std::string cur;
-    for (std::size_t i = 0; i < s.size();) {
-        std::size_t len = CharLength(s, i);
-        if (len == 1 && IsSeparator(s[i])) {
-            if (!cur.empty()) parts.push_back(std::move(cur));
-            cur.clear();
-        } else {
-            cur.append(s.substr(i, len));
-        }
-        i += len;
-    }
-    if (!cur.empty()) parts.push_back(std::move(cur));
-    return parts;
-}
+std::vector<std::string> SplitComponents(std::string_view s) { return SplitAtChars(s, "\\/"); }
 
 // Windows ignores trailing dots and blanks of a name ("FILE." is "FILE"); both bytes are
 // below the trail-byte range, so trimming from the end is safe in code page 932.

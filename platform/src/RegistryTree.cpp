@@ -53,23 +53,7 @@ bool Key::RemoveValue(std::string_view n) {
     return true;
 }
 
-Components SplitKeyPath(std::string_view path) {
-    Components parts;
-    parts.reserve(8);  // key paths are a few levels deep: one allocation
-    std::string cur;
-    for (std::size_t i = 0; i < path.size();) {
-        std::size_t len = CharLength(path, i);
-        if (len == 1 && path[i] == '\\') {
-            if (!cur.empty()) parts.push_back(std::move(cur));
-            cur.clear();
-        } else {
-            cur.append(path.substr(i, len));
-        }
-        i += len;
-    }
-    if (!cur.empty()) parts.push_back(std::move(cur));
-    return parts;
-}
+Components SplitKeyPath(std::string_view path) { return SplitAtChars(path, "\\"); }
 
 bool ValidName(std::string_view name) {
     return IsValidCp932(name) &&

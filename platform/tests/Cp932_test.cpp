@@ -26,6 +26,10 @@ TEST(Cp932, TrailBackslashIsNotADelimiter) {
     EXPECT_EQ(FindDbcs(path, "\\" + so), 5u);
     // "\x5C" + "\x83" would match inside 表 + ソ if the search were byte-wise.
     EXPECT_EQ(FindDbcs(hyo + so, "\\" + std::string("\x83")), std::string::npos);
+    EXPECT_EQ(SplitAtChars("\\" + hyo + "\\\\" + so + nou + "/x\\", "\\"),
+              (std::vector<std::string>{hyo, so + nou + "/x"}));
+    EXPECT_EQ(SplitAtChars(hyo + "/" + so + "\\", "\\/"), (std::vector<std::string>{hyo, so}));
+    EXPECT_TRUE(SplitAtChars("\\\\", "\\").empty());
 }
 
 TEST(Cp932, CutNeverSplitsACharacter) {

@@ -14,10 +14,12 @@ namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
-    std::string templ = (fs::temp_directory_path() / "morvan-bench-XXXXXX").string();
-    if (!mkdtemp(templ.data())) return 1;
-    const fs::path prefix = templ;
-    setenv("MORVAN_PREFIX", prefix.c_str(), 1);
+    // A prefix of its own holding nothing but the hives.
+    std::string folder = (fs::temp_directory_path() / "morvan-bench-XXXXXX").string();
+    if (mkdtemp(folder.data()) == nullptr || setenv("MORVAN_PREFIX", folder.c_str(), 1) != 0) {
+        return 1;
+    }
+    const fs::path prefix = folder;
     platform::ResetPrefixForTesting();
 
     // A settings key of the usual size: a few sections of a few values each.

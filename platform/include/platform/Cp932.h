@@ -68,6 +68,12 @@ namespace platform {
 // empty line.
 [[nodiscard]] std::vector<std::string> SplitLines(std::string_view text);
 
+// Splits `text` at every byte of `separators` that is a character of its own (never at
+// the trail byte of a double-byte character, such as the 0x5C of "表"). Empty parts are
+// dropped, so leading, trailing and doubled separators do not matter.
+[[nodiscard]] std::vector<std::string> SplitAtChars(std::string_view text,
+                                                    std::string_view separators);
+
 // ASCII-only helpers used by parsers.
 [[nodiscard]] bool IsAsciiDigit(char c);
 
