@@ -32,11 +32,15 @@ namespace {
 WinError ReplaceError(int err) {
     switch (detail::ErrnoToWinError(err)) {
         case kErrorFileNotFound:
-        case kErrorPathNotFound: return kErrorPathNotFound;  // a new name: its folder is missing
+        case kErrorPathNotFound:
+            return kErrorPathNotFound;  // a new name: its folder is missing
         case kErrorAccessDenied:
-        case kErrorWriteProtect: return kErrorAccessDenied;
-        case kErrorDiskFull: return kErrorDiskFull;
-        default: return kErrorGenFailure;
+        case kErrorWriteProtect:
+            return kErrorAccessDenied;
+        case kErrorDiskFull:
+            return kErrorDiskFull;
+        default:
+            return kErrorGenFailure;
     }
 }
 
@@ -47,7 +51,8 @@ constexpr int kNameAttempts = 100;
 
 // Six characters that make the temporary name unlikely to be taken; O_EXCL decides.
 std::string RandomSuffix() {
-    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static constexpr char kAlphabet[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     unsigned char bytes[6];
     if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
         // No entropy yet (early boot): the clock and the process still differ between
@@ -68,7 +73,8 @@ std::string RandomSuffix() {
 
 // Creates the temporary file beside `hostPath` with `mode` (umask applied by the kernel).
 // 0 with the descriptor and the name, or the Windows code of the failure.
-WinError CreateTemporary(const std::string& hostPath, unsigned mode, UniqueFd& fd, std::string& temp) {
+WinError CreateTemporary(const std::string& hostPath, unsigned mode, UniqueFd& fd,
+                         std::string& temp) {
     const std::string folder = detail::HostParent(hostPath);
     std::string base = detail::HostBaseName(hostPath);
     if (base.size() > kMaxKeptName) base.resize(kMaxKeptName);
@@ -89,7 +95,8 @@ WinError WriteAll(int fd, std::string_view data) {
         ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return detail::ErrnoToWinError(errno) == kErrorDiskFull ? kErrorDiskFull : kErrorGenFailure;
+            return detail::ErrnoToWinError(errno) == kErrorDiskFull ? kErrorDiskFull
+                                                                    : kErrorGenFailure;
         }
         data.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -107,7 +114,8 @@ WinError AtomicWriteFileWith(const std::string& hostPath,
     WinError rc = produce(fd.Get());
     if (rc == kErrorSuccess && sync && ::fsync(fd.Get()) != 0) rc = ReplaceError(errno);
     if (rc == kErrorSuccess && ::close(fd.Release()) != 0) rc = ReplaceError(errno);
-    if (rc == kErrorSuccess && ::rename(temp.c_str(), hostPath.c_str()) != 0) rc = ReplaceError(errno);
+    if (rc == kErrorSuccess && ::rename(temp.c_str(), hostPath.c_str()) != 0)
+        rc = ReplaceError(errno);
     if (rc != kErrorSuccess) {
         fd.Reset();
         (void)::unlink(temp.c_str());  // the failure being reported is the one that counts

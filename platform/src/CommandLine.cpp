@@ -122,8 +122,9 @@ std::string GetCommandLineW(int argc, char** argv) {
     // means still sees its parent's line).
     if (const char* env = std::getenv(kCommandLineVariable)) {
         std::vector<std::string> split = SplitCommandLine(env);
-        if (split.size() == args.size() && std::equal(split.begin() + (split.empty() ? 0 : 1), split.end(),
-                                                      args.begin() + (args.empty() ? 0 : 1))) {
+        if (split.size() == args.size() &&
+            std::equal(split.begin() + (split.empty() ? 0 : 1), split.end(),
+                       args.begin() + (args.empty() ? 0 : 1))) {
             return env;
         }
     }

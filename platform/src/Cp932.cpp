@@ -9,11 +9,11 @@
 // time, so each thread keeps its own pair of descriptors for its whole life.
 #include "platform/Cp932.h"
 
-#include "IconvText.h"
-
 #include <iconv.h>
 
 #include <cerrno>
+
+#include "IconvText.h"
 
 namespace platform {
 
@@ -125,7 +125,7 @@ namespace {
 
 // One direction of conversion, opened on first use in each thread.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : to_(to), from_(from) {}
     ~Converter() {
         if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
@@ -147,7 +147,7 @@ public:
         return detail::ConvertThroughIconv(cd_, in, out, badOffset);
     }
 
-private:
+  private:
     const char* to_;
     const char* from_;
     iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
@@ -183,7 +183,9 @@ std::string ConvertLossy(Converter& conv, std::string_view in, bool sourceIsCp93
             auto trail = bad + 1 < in.size() ? static_cast<unsigned char>(in[bad + 1]) : 0;
             if (CharLength(in, bad) == 2 && trail >= 0x40 && trail != 0x7F) skip = 2;
         } else {
-            while (bad + skip < in.size() && (static_cast<unsigned char>(in[bad + skip]) & 0xC0) == 0x80) ++skip;
+            while (bad + skip < in.size() &&
+                   (static_cast<unsigned char>(in[bad + skip]) & 0xC0) == 0x80)
+                ++skip;
         }
         in.remove_prefix(bad + skip);
     }
@@ -242,7 +244,8 @@ std::vector<std::string> SplitAtChars(std::string_view text, std::string_view se
 
 namespace detail {
 
-bool ConvertThroughIconv(iconv_t cd, std::string_view in, std::string& out, std::size_t* badOffset) {
+bool ConvertThroughIconv(iconv_t cd, std::string_view in, std::string& out,
+                         std::size_t* badOffset) {
     out.clear();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
     char* src = const_cast<char*>(in.data());

@@ -36,8 +36,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <list>
 #include <mutex>
 #include <unordered_map>
@@ -56,8 +56,8 @@ constexpr std::size_t kMaxWatchedFolders = 256;
 // Folders the checked lookup keeps a listing of (only ever saves work there).
 constexpr std::size_t kMaxCheckedFolders = 512;
 
-constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
-                                     IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                     IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
 
 std::string UpperKey(const std::string& hostName, bool& ok) {
     std::string cp932;
@@ -119,7 +119,7 @@ struct WatchedFolder {
 
 struct Cache {
     std::mutex mutex;
-    UniqueFd fd;  // the inotify descriptor
+    UniqueFd fd;          // the inotify descriptor
     bool opened = false;  // inotify_init1 was tried (it is not retried after a failure)
     std::unordered_map<std::string, WatchedFolder> folders;
     std::unordered_map<int, std::string> folderOfWatch;
@@ -134,7 +134,8 @@ std::atomic<bool> gForked{false};
 bool IsInTree(const std::string& path, const std::string& top) {
     if (path == top) return true;
     if (top == "/") return path.size() > 1 && path[0] == '/';
-    return path.size() > top.size() && path.compare(0, top.size(), top) == 0 && path[top.size()] == '/';
+    return path.size() > top.size() && path.compare(0, top.size(), top) == 0 &&
+           path[top.size()] == '/';
 }
 
 void ForgetFolder(std::unordered_map<std::string, WatchedFolder>::iterator it) {
@@ -180,7 +181,8 @@ void HandleEvent(const inotify_event& ev) {
     const std::string name = ev.name;
     // Whatever was cached below a name that changes no longer lies there.
     auto old = entries.names.find(name);
-    if ((ev.mask & IN_ISDIR) || (old != entries.names.end() && old->second)) ForgetTree(JoinHost(dir, name));
+    if ((ev.mask & IN_ISDIR) || (old != entries.names.end() && old->second))
+        ForgetTree(JoinHost(dir, name));
     if (ev.mask & (IN_CREATE | IN_MOVED_TO)) {
         entries.Add(name, (ev.mask & IN_ISDIR) != 0);
     } else if (ev.mask & (IN_DELETE | IN_MOVED_FROM)) {
@@ -247,7 +249,8 @@ bool WatchAndRead(const std::string& dir, WatchedFolder& folder) {
     DIR* d = opendir(dir.c_str());
     struct statfs fs;
     struct stat st;
-    if (!d || fstatfs(dirfd(d), &fs) != 0 || !IsLocalFileSystem(fs.f_type) || fstat(dirfd(d), &st) != 0) {
+    if (!d || fstatfs(dirfd(d), &fs) != 0 || !IsLocalFileSystem(fs.f_type) ||
+        fstat(dirfd(d), &st) != 0) {
         if (d) closedir(d);
         (void)inotify_rm_watch(gCache.fd.Get(), wd);  // a watch just added: nothing to report
         return false;
@@ -258,7 +261,8 @@ bool WatchAndRead(const std::string& dir, WatchedFolder& folder) {
         bool isFolder = e->d_type == DT_DIR;
         if (e->d_type == DT_UNKNOWN) {
             struct stat est;
-            isFolder = fstatat(dirfd(d), e->d_name, &est, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(est.st_mode);
+            isFolder = fstatat(dirfd(d), e->d_name, &est, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISDIR(est.st_mode);
         }
         folder.entries.Add(name, isFolder);
     }
@@ -274,7 +278,8 @@ bool WatchAndRead(const std::string& dir, WatchedFolder& folder) {
 // listing of another folder (replaced while no parent was watched) is read again.
 const Entries* CurrentListing(const std::string& dir, const struct stat* identity) {
     if (auto it = gCache.folders.find(dir); it != gCache.folders.end()) {
-        if (!identity || (it->second.dev == identity->st_dev && it->second.ino == identity->st_ino)) {
+        if (!identity ||
+            (it->second.dev == identity->st_dev && it->second.ino == identity->st_ino)) {
             gCache.recent.splice(gCache.recent.begin(), gCache.recent, it->second.recent);
             return &it->second.entries;
         }
@@ -334,7 +339,8 @@ bool CheckedLookup(const std::string& dir, std::string_view cp932Name, std::stri
         hostName = hit->second;
         found = true;
     }
-    if (gCache.checked.size() >= kMaxCheckedFolders && !gCache.checked.count(dir)) gCache.checked.clear();
+    if (gCache.checked.size() >= kMaxCheckedFolders && !gCache.checked.count(dir))
+        gCache.checked.clear();
     gCache.checked[dir] = std::move(fresh);
     return found;
 }
@@ -353,13 +359,15 @@ bool IsLocalFileSystem(long type) {
         case ISOFS_SUPER_MAGIC:
         case UDF_SUPER_MAGIC:
         case MSDOS_SUPER_MAGIC:
-        case EXFAT_SUPER_MAGIC: return true;
-        default: return false;
+        case EXFAT_SUPER_MAGIC:
+            return true;
+        default:
+            return false;
     }
 }
 
-WinError ResolveBelow(const std::string& root, const struct stat& rootStat, const std::vector<std::string>& parts,
-                      bool wantListing, ResolvedPath& out) {
+WinError ResolveBelow(const std::string& root, const struct stat& rootStat,
+                      const std::vector<std::string>& parts, bool wantListing, ResolvedPath& out) {
     std::lock_guard lock(gCache.mutex);
     bool watched = WatchingAvailable();
     if (watched) DrainEvents();
@@ -387,7 +395,8 @@ WinError ResolveBelow(const std::string& root, const struct stat& rootStat, cons
                 } else {
                     // A current listing of a real folder lacks the name: known missing.
                     missing = true;
-                    out.known = i + 1 == parts.size() ? PathKnown::MissingFile : PathKnown::MissingPath;
+                    out.known =
+                        i + 1 == parts.size() ? PathKnown::MissingFile : PathKnown::MissingPath;
                     host = JoinHost(host, utf8);
                 }
                 continue;

@@ -8,28 +8,40 @@ namespace platform::detail {
 
 WinError ErrnoToWinError(int err) {
     switch (err) {
-        case 0: return kErrorSuccess;
-        case ENOENT: return kErrorFileNotFound;
-        case ENOTDIR: return kErrorPathNotFound;
+        case 0:
+            return kErrorSuccess;
+        case ENOENT:
+            return kErrorFileNotFound;
+        case ENOTDIR:
+            return kErrorPathNotFound;
         case EACCES:
         case EPERM:
         case EISDIR:
         case EBUSY:
-        case ETXTBSY: return kErrorAccessDenied;
-        case EROFS: return kErrorWriteProtect;
-        case EEXIST: return kErrorAlreadyExists;
-        case ENOTEMPTY: return kErrorDirNotEmpty;
-        case ENAMETOOLONG: return kErrorFilenameTooLong;
+        case ETXTBSY:
+            return kErrorAccessDenied;
+        case EROFS:
+            return kErrorWriteProtect;
+        case EEXIST:
+            return kErrorAlreadyExists;
+        case ENOTEMPTY:
+            return kErrorDirNotEmpty;
+        case ENAMETOOLONG:
+            return kErrorFilenameTooLong;
         case EILSEQ:
-        case EINVAL: return kErrorInvalidName;
+        case EINVAL:
+            return kErrorInvalidName;
         case ENOMEDIUM:
         case ENXIO:
-        case ENODEV: return kErrorNotReady;
+        case ENODEV:
+            return kErrorNotReady;
         // A full disk or an exhausted quota is what Windows reports as a full disk; a
         // general failure would hide why a write stopped.
         case ENOSPC:
-        case EDQUOT: return kErrorDiskFull;
-        default: return kErrorGenFailure;
+        case EDQUOT:
+            return kErrorDiskFull;
+        default:
+            return kErrorGenFailure;
     }
 }
 

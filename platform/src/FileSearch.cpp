@@ -65,25 +65,31 @@ bool MatchesWildcard(std::string_view pattern, std::string_view name) {
     return false;
 }
 
-WinError FindFiles(std::string_view pattern, FindSelection selection, std::vector<FindEntry>& entries) {
+WinError FindFiles(std::string_view pattern, FindSelection selection,
+                   std::vector<FindEntry>& entries) {
     entries.clear();
     if (!IsValidCp932(pattern)) return kErrorInvalidName;
     std::size_t delim = FindLastPathDelimiter(pattern);
-    std::string dirPart = delim == std::string_view::npos ? std::string() : std::string(pattern.substr(0, delim + 1));
-    std::string namePart = std::string(pattern.substr(delim == std::string_view::npos ? 0 : delim + 1));
+    std::string dirPart =
+        delim == std::string_view::npos ? std::string() : std::string(pattern.substr(0, delim + 1));
+    std::string namePart =
+        std::string(pattern.substr(delim == std::string_view::npos ? 0 : delim + 1));
 
     // Resolve the folder first so a missing drive or folder is reported as such even
     // for a pattern that names nothing.
     std::string folder = dirPart.empty() ? std::string(".") : dirPart;
-    if (folder.size() == 2 && folder[1] == ':') folder += '.';  // "X:" alone is the drive's current folder
+    if (folder.size() == 2 && folder[1] == ':')
+        folder += '.';  // "X:" alone is the drive's current folder
     detail::ResolvedPath resolved;
     if (WinError rc = detail::ResolvePath(folder, resolved, true); rc != kErrorSuccess) return rc;
-    if (resolved.known == detail::PathKnown::MissingFile || resolved.known == detail::PathKnown::MissingPath) {
+    if (resolved.known == detail::PathKnown::MissingFile ||
+        resolved.known == detail::PathKnown::MissingPath) {
         return kErrorPathNotFound;
     }
     if (resolved.known != detail::PathKnown::Folder) {
         struct stat st;
-        if (stat(resolved.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
+        if (stat(resolved.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return kErrorPathNotFound;
     }
     if (namePart.empty()) return kErrorFileNotFound;
 
@@ -117,10 +123,13 @@ WinError FindFiles(std::string_view pattern, FindSelection selection, std::vecto
         if (link) attrs |= kAttrReparsePoint;
         if (detail::IsReadOnlyMode(est)) attrs |= kAttrReadOnly;
         if (!dotEntry && hostName[0] == '.') attrs |= kAttrHidden;
-        if (selection == FindSelection::PlainFiles && (attrs & (kAttrDirectory | kAttrHidden | kAttrSystem))) continue;
+        if (selection == FindSelection::PlainFiles &&
+            (attrs & (kAttrDirectory | kAttrHidden | kAttrSystem)))
+            continue;
         entries.push_back({cp932, attrs});
     }
-    std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
+    std::sort(entries.begin(), entries.end(),
+              [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
     return entries.empty() ? kErrorFileNotFound : kErrorSuccess;
 }
 

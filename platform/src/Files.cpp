@@ -34,9 +34,12 @@ namespace {
 // 2 or 3 when the walk already saw that the path does not exist, else 0.
 WinError KnownMissing(const ResolvedPath& resolved) {
     switch (resolved.known) {
-        case detail::PathKnown::MissingFile: return kErrorFileNotFound;
-        case detail::PathKnown::MissingPath: return kErrorPathNotFound;
-        default: return kErrorSuccess;
+        case detail::PathKnown::MissingFile:
+            return kErrorFileNotFound;
+        case detail::PathKnown::MissingPath:
+            return kErrorPathNotFound;
+        default:
+            return kErrorSuccess;
     }
 }
 
@@ -46,7 +49,8 @@ WinError ResolveAndStat(std::string_view path, ResolvedPath& resolved, struct st
     if (WinError rc = ResolvePath(path, resolved); rc != kErrorSuccess) return rc;
     if (WinError rc = KnownMissing(resolved); rc != kErrorSuccess) return rc;
     if (stat(resolved.host.c_str(), &st) != 0) {
-        return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(resolved.host) : ErrnoToWinError(errno);
+        return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(resolved.host)
+                                                     : ErrnoToWinError(errno);
     }
     return kErrorSuccess;
 }
@@ -98,7 +102,8 @@ WinError CopyBytes(int in, int out) {
 WinError FillCopy(int in, int out, const struct stat& srcSt) {
     if (WinError rc = CopyBytes(in, out); rc != kErrorSuccess) return rc;
     const struct timespec times[2] = {srcSt.st_atim, srcSt.st_mtim};
-    if (fchmod(out, srcSt.st_mode & 0777) != 0 || futimens(out, times) != 0) return ErrnoToWinError(errno);
+    if (fchmod(out, srcSt.st_mode & 0777) != 0 || futimens(out, times) != 0)
+        return ErrnoToWinError(errno);
     return kErrorSuccess;
 }
 
@@ -150,10 +155,14 @@ bool ExistsAs(std::string_view path, bool& isFolder) {
     ResolvedPath resolved;
     if (ResolvePath(path, resolved) != kErrorSuccess) return false;
     switch (resolved.known) {
-        case detail::PathKnown::Folder: isFolder = true; return true;
+        case detail::PathKnown::Folder:
+            isFolder = true;
+            return true;
         case detail::PathKnown::MissingFile:
-        case detail::PathKnown::MissingPath: return false;
-        case detail::PathKnown::Nothing: break;
+        case detail::PathKnown::MissingPath:
+            return false;
+        case detail::PathKnown::Nothing:
+            break;
     }
     struct stat st;
     if (stat(resolved.host.c_str(), &st) != 0) return false;
@@ -197,7 +206,8 @@ WinError CopyFileW(std::string_view source, std::string_view target, bool failIf
     if (WinError rc = KnownMissing(src); rc != kErrorSuccess) return rc;
     UniqueFd in(open(src.host.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in) {
-        return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(src.host) : ErrnoToWinError(errno);
+        return (errno == ENOENT || errno == ENOTDIR) ? MissingPathError(src.host)
+                                                     : ErrnoToWinError(errno);
     }
     struct stat srcSt;
     if (fstat(in.Get(), &srcSt) != 0) return ErrnoToWinError(errno);
@@ -211,7 +221,8 @@ WinError CopyFileW(std::string_view source, std::string_view target, bool failIf
     if (out) {
         WinError result = FillCopy(in.Get(), out.Get(), srcSt);
         if (close(out.Release()) != 0 && result == kErrorSuccess) result = ErrnoToWinError(errno);
-        if (result != kErrorSuccess) (void)unlink(dst.host.c_str());  // the copy's failure is what counts
+        if (result != kErrorSuccess)
+            (void)unlink(dst.host.c_str());  // the copy's failure is what counts
         return result;
     }
     if (errno == ENOENT || errno == ENOTDIR) return kErrorPathNotFound;
@@ -222,11 +233,13 @@ WinError CopyFileW(std::string_view source, std::string_view target, bool failIf
     struct stat dstSt;
     if (stat(dst.host.c_str(), &dstSt) == 0) {
         if (S_ISDIR(dstSt.st_mode) || IsReadOnlyMode(dstSt)) return kErrorAccessDenied;
-        if (dstSt.st_dev == srcSt.st_dev && dstSt.st_ino == srcSt.st_ino) return kErrorSharingViolation;
+        if (dstSt.st_dev == srcSt.st_dev && dstSt.st_ino == srcSt.st_ino)
+            return kErrorSharingViolation;
     }
     // A medium mounted read-only refuses as a write-protected disk does; the
     // replacement below would only say "denied".
-    if (access(detail::HostParent(dst.host).c_str(), W_OK) != 0 && errno == EROFS) return kErrorWriteProtect;
+    if (access(detail::HostParent(dst.host).c_str(), W_OK) != 0 && errno == EROFS)
+        return kErrorWriteProtect;
     // An existing target (an installed file being replaced) is only ever the old file
     // or the complete new one: the copy is written beside it and renamed over it.
     return AtomicWriteFileWith(
@@ -265,13 +278,15 @@ WinError CreateDirectoryTree(std::string_view path) {
     if (resolved.known == detail::PathKnown::Folder) return kErrorSuccess;  // the usual case
     const std::string& host = resolved.host;
     struct stat whole;
-    if (stat(host.c_str(), &whole) == 0 && S_ISDIR(whole.st_mode)) return kErrorSuccess;  // the usual case
+    if (stat(host.c_str(), &whole) == 0 && S_ISDIR(whole.st_mode))
+        return kErrorSuccess;  // the usual case
     for (std::size_t pos = 1; pos <= host.size(); ++pos) {
         if (pos != host.size() && host[pos] != '/') continue;
         std::string prefix = host.substr(0, pos);
         struct stat st;
         if (stat(prefix.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode)) return pos == host.size() ? kErrorAlreadyExists : kErrorPathNotFound;
+            if (!S_ISDIR(st.st_mode))
+                return pos == host.size() ? kErrorAlreadyExists : kErrorPathNotFound;
             continue;
         }
         if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return ErrnoToWinError(errno);
@@ -287,7 +302,8 @@ WinError RemoveDirectoryW(std::string_view path) {
     if (S_ISLNK(st.st_mode)) {
         // A link to a folder goes as a link; what it leads to stays untouched.
         struct stat target;
-        if (stat(resolved.host.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return kErrorDirectory;
+        if (stat(resolved.host.c_str(), &target) != 0 || !S_ISDIR(target.st_mode))
+            return kErrorDirectory;
         if (unlink(resolved.host.c_str()) != 0) return ErrnoToWinError(errno);
         return kErrorSuccess;
     }
@@ -376,8 +392,10 @@ WinError OpenOrCreateProbe(std::string_view path) {
     switch (WinError rc = ErrnoToWinError(errno)) {
         case kErrorWriteProtect:
         case kErrorPathNotFound:
-        case kErrorNotReady: return rc;
-        default: return kErrorGenFailure;
+        case kErrorNotReady:
+            return rc;
+        default:
+            return kErrorGenFailure;
     }
 }
 

@@ -34,7 +34,7 @@ std::string HivePath(RegRoot root) { return PrefixDir() + "/" + HiveFileName(roo
 // The lock on one hive, held while the descriptor of its lock file is open: closing it
 // (when the lock goes out of scope) releases the lock.
 class HiveLock {
-public:
+  public:
     // Locks the hive of `root` for a change, creating the prefix folder when missing.
     [[nodiscard]] WinError Acquire(RegRoot root) {
         if (mkdir(PrefixDir().c_str(), 0777) != 0 && errno != EEXIST) {
@@ -64,7 +64,7 @@ public:
         return pwrite(fd_.Get(), bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
     }
 
-private:
+  private:
     UniqueFd fd_;
 };
 
@@ -97,7 +97,7 @@ void CountFork() { gForks.fetch_add(1); }
 
 // The parsed copy of one hive and what tells whether it is still the file.
 struct HiveCache {
-    std::mutex mutex;  // held for the whole operation
+    std::mutex mutex;    // held for the whole operation
     std::string prefix;  // the prefix folder and hive file the copy was read from
     std::string path;
     bool loaded = false;  // `raw` and `tree` are a parse of the file read last

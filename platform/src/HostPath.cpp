@@ -6,13 +6,14 @@
 // component does not exist yet and is appended as written, so new files get the name
 // the script gave them. A host path goes the other way through the drive whose folder
 // holds it.
+#include "HostPath.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 
-#include "HostPath.h"
 #include "platform/Cp932.h"
 #include "platform/Prefix.h"
 
@@ -63,7 +64,8 @@ bool IsValidComponent(std::string_view name) {
     for (std::size_t i = 0; i < name.size(); i += CharLength(name, i)) {
         if (CharLength(name, i) == 2) continue;
         auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|') {
+        if (c < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+            c == '|') {
             return false;
         }
     }
@@ -79,7 +81,9 @@ std::string detail::HostWorkingDir() {
 }
 
 std::string detail::NormalizeHost(std::string_view path) {
-    std::string abs = (!path.empty() && path[0] == '/') ? std::string(path) : HostWorkingDir() + "/" + std::string(path);
+    std::string abs = (!path.empty() && path[0] == '/')
+                          ? std::string(path)
+                          : HostWorkingDir() + "/" + std::string(path);
     std::vector<std::string> parts;
     std::size_t i = 0;
     while (i <= abs.size()) {

@@ -2,6 +2,7 @@
 // directory. The translation between Windows paths and host paths is in HostPath.cpp.
 #include "platform/Prefix.h"
 
+#include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
 #include <mutex>
 
 #include "ErrnoError.h"
@@ -22,8 +22,8 @@ namespace platform {
 namespace {
 
 std::mutex gStateMutex;
-std::string gPrefix;         // empty until first asked
-std::string gCurrentDir;     // Windows path; empty until first asked or set
+std::string gPrefix;      // empty until first asked
+std::string gCurrentDir;  // Windows path; empty until first asked or set
 
 std::string HomeDir() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
@@ -45,7 +45,9 @@ struct DriveRootEntry {
 std::mutex gDriveMutex;
 DriveRootEntry gDriveRoots[26];
 
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 }  // namespace
 
@@ -128,7 +130,8 @@ std::vector<char> ListDrives() {
     if (!d) return drives;
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
-        if (name.size() == 2 && name[1] == ':' && detail::IsDriveLetter(name[0])) drives.push_back(detail::UpperDriveLetter(name[0]));
+        if (name.size() == 2 && name[1] == ':' && detail::IsDriveLetter(name[0]))
+            drives.push_back(detail::UpperDriveLetter(name[0]));
     }
     closedir(d);
     std::sort(drives.begin(), drives.end());
@@ -138,13 +141,15 @@ std::vector<char> ListDrives() {
 WinError MapDrive(char letter, const std::string& hostDir) {
     if (!detail::IsDriveLetter(letter) || hostDir.empty()) return kErrorInvalidParameter;
     std::string devices = PrefixDir() + "/dosdevices";
-    if (mkdir(PrefixDir().c_str(), 0777) != 0 && errno != EEXIST) return detail::ErrnoToWinError(errno);
+    if (mkdir(PrefixDir().c_str(), 0777) != 0 && errno != EEXIST)
+        return detail::ErrnoToWinError(errno);
     if (mkdir(devices.c_str(), 0777) != 0 && errno != EEXIST) return detail::ErrnoToWinError(errno);
     std::string entry = DriveEntryPath(letter);
     struct stat st;
     if (lstat(entry.c_str(), &st) == 0) {
         int rc = S_ISDIR(st.st_mode) ? rmdir(entry.c_str()) : unlink(entry.c_str());
-        if (rc != 0) return errno == ENOTEMPTY ? kErrorAccessDenied : detail::ErrnoToWinError(errno);
+        if (rc != 0)
+            return errno == ENOTEMPTY ? kErrorAccessDenied : detail::ErrnoToWinError(errno);
     }
     std::string target = hostDir[0] == '/' ? hostDir : detail::NormalizeHost(hostDir);
     if (symlink(target.c_str(), entry.c_str()) != 0) return detail::ErrnoToWinError(errno);

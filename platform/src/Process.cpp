@@ -33,7 +33,6 @@ extern char** environ;
 namespace platform {
 namespace {
 
-
 // The exit status as Windows reports it: the low byte read as signed, so exit(-1)
 // gives -1. A child killed by a signal reads as a shell reports it (128 + signal),
 // folded the same way.
@@ -67,7 +66,8 @@ bool LooksRunnable(const std::string& host) {
     if (!fd) return false;
     unsigned char head[4] = {};
     ssize_t n = read(fd.Get(), head, sizeof head);
-    if (n >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F') return true;
+    if (n >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F')
+        return true;
     return n >= 2 && head[0] == '#' && head[1] == '!';
 }
 
@@ -150,12 +150,14 @@ WinError StartProcess(const ProcessStart& start, ChildProcess& child) {
 
     std::string cwdHost;
     if (!start.currentDirectory.empty()) {
-        if (WinError rc = ToHostPath(start.currentDirectory, cwdHost); rc != kErrorSuccess) return rc;
+        if (WinError rc = ToHostPath(start.currentDirectory, cwdHost); rc != kErrorSuccess)
+            return rc;
         if (stat(cwdHost.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
     }
 
     // Windows uses the application name as the command line when none is given.
-    const std::string& commandLine = start.commandLine.empty() ? start.applicationName : start.commandLine;
+    const std::string& commandLine =
+        start.commandLine.empty() ? start.applicationName : start.commandLine;
     std::vector<std::string> args;
     for (const auto& arg : SplitCommandLine(commandLine)) {
         std::string utf8;
@@ -170,7 +172,8 @@ WinError StartProcess(const ProcessStart& start, ChildProcess& child) {
     std::vector<std::string> envStore;
     std::string prefixEntry = std::string(kCommandLineVariable) + "=";
     for (char** e = environ; e && *e; ++e) {
-        if (std::strncmp(*e, prefixEntry.c_str(), prefixEntry.size()) != 0) envStore.emplace_back(*e);
+        if (std::strncmp(*e, prefixEntry.c_str(), prefixEntry.size()) != 0)
+            envStore.emplace_back(*e);
     }
     envStore.push_back(prefixEntry + commandLine);
     std::vector<char*> envp;
@@ -184,7 +187,8 @@ WinError StartProcess(const ProcessStart& start, ChildProcess& child) {
     // Only the standard streams pass to the child: descriptors the caller opened
     // without close-on-exec (hive locks, pipes) must not leak into it.
     if (err == 0) err = posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
-    if (err == 0 && !cwdHost.empty()) err = posix_spawn_file_actions_addchdir_np(&setup.actions, cwdHost.c_str());
+    if (err == 0 && !cwdHost.empty())
+        err = posix_spawn_file_actions_addchdir_np(&setup.actions, cwdHost.c_str());
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
     sigset_t none, all;
     sigemptyset(&none);
@@ -193,7 +197,8 @@ WinError StartProcess(const ProcessStart& start, ChildProcess& child) {
     if (err == 0) err = posix_spawnattr_setsigdefault(&setup.attr, &all);
     if (start.detached) {
         flags |= POSIX_SPAWN_SETSID;
-        if (err == 0) err = posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+        if (err == 0)
+            err = posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
     }
     if (err == 0) err = posix_spawnattr_setflags(&setup.attr, flags);
     if (err != 0) return detail::ErrnoToWinError(err);

@@ -188,7 +188,8 @@ WinError RegExportKey(RegRoot root, std::string_view path, const std::string& ho
         Key* k = FindKey(tree, parts, &stored);
         if (!k) return kErrorFileNotFound;
         std::string full = RegRootName(root);
-        text = parts.empty() ? SerializeTree(*k, full, true) : SerializeTree(*k, full + "\\" + stored, false);
+        text = parts.empty() ? SerializeTree(*k, full, true)
+                             : SerializeTree(*k, full + "\\" + stored, false);
         return kErrorSuccess;
     });
     if (rc != kErrorSuccess) return rc;

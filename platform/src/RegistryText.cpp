@@ -65,12 +65,14 @@ struct ParseError {
 };
 
 class Parser {
-public:
-    Parser(bool allowDeletions, bool unicodeHex) : allowDeletions_(allowDeletions), unicodeHex_(unicodeHex) {}
+  public:
+    Parser(bool allowDeletions, bool unicodeHex)
+        : allowDeletions_(allowDeletions), unicodeHex_(unicodeHex) {}
 
     // Parses the lines after the header. Fills `ops`; false with `error` on the first
     // malformed line.
-    bool Parse(const std::vector<std::string>& lines, std::size_t firstLine, std::vector<Op>& ops, ParseError& error) {
+    bool Parse(const std::vector<std::string>& lines, std::size_t firstLine, std::vector<Op>& ops,
+               ParseError& error) {
         bool haveKey = false;
         RegRoot root = RegRoot::CurrentUser;
         Components path;
@@ -79,21 +81,28 @@ public:
             std::string line = Trim(lines[i]);
             if (line.empty() || line[0] == ';') continue;
             if (line[0] == '[') {
-                if (line.back() != ']') return Fail(error, lineNo, "key line without closing \"]\"");
+                if (line.back() != ']')
+                    return Fail(error, lineNo, "key line without closing \"]\"");
                 std::string inner = line.substr(1, line.size() - 2);
                 bool remove = !inner.empty() && inner[0] == '-';
                 if (remove) {
-                    if (!allowDeletions_) return Fail(error, lineNo, "key deletion is not allowed in a hive");
+                    if (!allowDeletions_)
+                        return Fail(error, lineNo, "key deletion is not allowed in a hive");
                     inner.erase(0, 1);
                 }
                 std::string cp932;
-                if (!Utf8ToCp932(inner, cp932)) return Fail(error, lineNo, "key name not representable in code page 932");
+                if (!Utf8ToCp932(inner, cp932))
+                    return Fail(error, lineNo, "key name not representable in code page 932");
                 Components parts = SplitKeyPath(cp932);
                 if (parts.empty() || !ParseRegRootName(parts[0], root)) {
-                    return Fail(error, lineNo, "unknown root key \"" + (parts.empty() ? std::string() : Cp932ToUtf8Lossy(parts[0])) + "\"");
+                    return Fail(error, lineNo,
+                                "unknown root key \"" +
+                                    (parts.empty() ? std::string() : Cp932ToUtf8Lossy(parts[0])) +
+                                    "\"");
                 }
                 path.assign(parts.begin() + 1, parts.end());
-                if (path.size() > kMaxKeyDepth) return Fail(error, lineNo, "key nested deeper than 512 levels");
+                if (path.size() > kMaxKeyDepth)
+                    return Fail(error, lineNo, "key nested deeper than 512 levels");
                 if (remove) {
                     if (path.empty()) return Fail(error, lineNo, "a root key cannot be deleted");
                     ops.push_back({OpKind::DeleteKey, root, path, {}});
@@ -112,14 +121,17 @@ public:
                 line += Trim(lines[++i]);
             }
             if (!haveKey) {
-                return Fail(error, lineNo, deletedKey_ ? "value under a deleted key" : "value line before any key");
+                return Fail(
+                    error, lineNo,
+                    deletedKey_ ? "value under a deleted key" : "value line before any key");
             }
             Value v;
             bool remove = false;
             std::string what;
             if (!ParseValueLine(line, v, remove, what)) return Fail(error, lineNo, what);
             if (remove) {
-                if (!allowDeletions_) return Fail(error, lineNo, "value deletion is not allowed in a hive");
+                if (!allowDeletions_)
+                    return Fail(error, lineNo, "value deletion is not allowed in a hive");
                 ops.push_back({OpKind::DeleteValue, root, path, v});
             } else {
                 ops.push_back({OpKind::SetValue, root, path, v});
@@ -128,7 +140,7 @@ public:
         return true;
     }
 
-private:
+  private:
     static bool Fail(ParseError& error, std::size_t line, std::string what) {
         error.line = line;
         error.what = std::move(what);
@@ -166,7 +178,8 @@ private:
 
     // Unescapes a quoted string starting at line[pos] == '"'; `end` gets the position
     // after the closing quote.
-    static bool ParseQuoted(const std::string& line, std::size_t pos, std::string& out, std::size_t& end) {
+    static bool ParseQuoted(const std::string& line, std::size_t pos, std::string& out,
+                            std::size_t& end) {
         out.clear();
         for (std::size_t i = pos + 1; i < line.size(); ++i) {
             char c = line[i];
@@ -196,12 +209,14 @@ private:
         } else if (line[0] == '"') {
             std::string utf8;
             if (!ParseQuoted(line, 0, utf8, pos)) return Err(what, "malformed value name");
-            if (!Utf8ToCp932(utf8, v.name)) return Err(what, "value name not representable in code page 932");
+            if (!Utf8ToCp932(utf8, v.name))
+                return Err(what, "value name not representable in code page 932");
         } else {
             return Err(what, "expected a key in [] or a value line");
         }
         while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
-        if (pos >= line.size() || line[pos] != '=') return Err(what, "expected \"=\" after the value name");
+        if (pos >= line.size() || line[pos] != '=')
+            return Err(what, "expected \"=\" after the value name");
         ++pos;
         while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
         std::string data = line.substr(pos);
@@ -212,15 +227,19 @@ private:
         if (!data.empty() && data[0] == '"') {
             std::string utf8;
             std::size_t end;
-            if (!ParseQuoted(data, 0, utf8, end)) return Err(what, "malformed string data (escape only \\\\ and \\\")");
-            if (Trim(data.substr(end)).size() != 0) return Err(what, "text after the closing quote");
-            if (!Utf8ToCp932(utf8, v.data)) return Err(what, "string not representable in code page 932");
+            if (!ParseQuoted(data, 0, utf8, end))
+                return Err(what, "malformed string data (escape only \\\\ and \\\")");
+            if (Trim(data.substr(end)).size() != 0)
+                return Err(what, "text after the closing quote");
+            if (!Utf8ToCp932(utf8, v.data))
+                return Err(what, "string not representable in code page 932");
             v.type = RegType::Sz;
             return true;
         }
         if (data.compare(0, 6, "dword:") == 0) {
             std::string digits = data.substr(6);
-            if (digits.empty() || digits.size() > 8) return Err(what, "dword needs 1 to 8 hex digits");
+            if (digits.empty() || digits.size() > 8)
+                return Err(what, "dword needs 1 to 8 hex digits");
             std::uint32_t n = 0;
             for (char c : digits) {
                 int d = HexDigit(c);
@@ -228,8 +247,8 @@ private:
                 n = (n << 4) | static_cast<std::uint32_t>(d);
             }
             v.type = RegType::Dword;
-            v.data = {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF), static_cast<char>((n >> 16) & 0xFF),
-                      static_cast<char>((n >> 24) & 0xFF)};
+            v.data = {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+                      static_cast<char>((n >> 16) & 0xFF), static_cast<char>((n >> 24) & 0xFF)};
             return true;
         }
         if (data.compare(0, 3, "hex") == 0) return ParseHex(data, v, what);
@@ -248,7 +267,8 @@ private:
         std::uint32_t type = static_cast<std::uint32_t>(RegType::Binary);
         if (pos < data.size() && data[pos] == '(') {
             std::size_t close = data.find(')', pos);
-            if (close == std::string::npos || close == pos + 1 || close - pos > 9) return Err(what, "malformed hex(type)");
+            if (close == std::string::npos || close == pos + 1 || close - pos > 9)
+                return Err(what, "malformed hex(type)");
             type = 0;
             for (std::size_t i = pos + 1; i < close; ++i) {
                 int d = HexDigit(data[i]);
@@ -290,8 +310,10 @@ private:
         if (unicodeHex_) {
             std::string utf8;
             std::string even = bytes.substr(0, bytes.size() & ~static_cast<std::size_t>(1));
-            if (!IconvConvert("UTF-8", "UTF-16LE", even, utf8)) return Err(what, "bad UTF-16 text in hex data");
-            if (!Utf8ToCp932(utf8, text)) return Err(what, "text not representable in code page 932");
+            if (!IconvConvert("UTF-8", "UTF-16LE", even, utf8))
+                return Err(what, "bad UTF-16 text in hex data");
+            if (!Utf8ToCp932(utf8, text))
+                return Err(what, "text not representable in code page 932");
         } else {
             text = bytes;
         }
@@ -322,7 +344,8 @@ constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 bool ParseRegText(std::string_view raw, const std::string& fileLabel, bool allowDeletions,
                   std::vector<Op>& ops, std::string& errorText) {
     std::string text;
-    if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF && static_cast<unsigned char>(raw[1]) == 0xFE) {
+    if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF &&
+        static_cast<unsigned char>(raw[1]) == 0xFE) {
         if (!IconvConvert("UTF-8", "UTF-16LE", std::string_view(raw).substr(2), text)) {
             errorText = fileLabel + ":1: bad UTF-16 text";
             return false;
@@ -337,7 +360,8 @@ bool ParseRegText(std::string_view raw, const std::string& fileLabel, bool allow
     }
     std::vector<std::string> lines = SplitLines(text);
     std::size_t first = 0;
-    while (first < lines.size() && lines[first].find_first_not_of(" \t") == std::string::npos) ++first;
+    while (first < lines.size() && lines[first].find_first_not_of(" \t") == std::string::npos)
+        ++first;
     if (first >= lines.size()) {
         errorText = fileLabel + ":1: missing header line \"REGEDIT4\"";
         return false;
@@ -347,7 +371,7 @@ bool ParseRegText(std::string_view raw, const std::string& fileLabel, bool allow
     bool v5 = header == kHeader5;
     if (header != kHeader4 && !v5) {
         errorText = fileLabel + ":" + std::to_string(first + 1) + ": expected \"REGEDIT4\" or \"" +
-                     std::string(kHeader5) + "\"";
+                    std::string(kHeader5) + "\"";
         return false;
     }
     Parser parser(allowDeletions, v5);
@@ -363,9 +387,15 @@ void ApplyOps(const std::vector<Op>& ops, RegRoot root, Key& tree) {
     for (const auto& op : ops) {
         if (op.root != root) continue;
         switch (op.kind) {
-            case OpKind::CreateKey: CreateKeyPath(tree, op.path); break;
-            case OpKind::DeleteKey: DeleteKeyPath(tree, op.path); break;
-            case OpKind::SetValue: CreateKeyPath(tree, op.path)->SetValue(op.value); break;
+            case OpKind::CreateKey:
+                CreateKeyPath(tree, op.path);
+                break;
+            case OpKind::DeleteKey:
+                DeleteKeyPath(tree, op.path);
+                break;
+            case OpKind::SetValue:
+                CreateKeyPath(tree, op.path)->SetValue(op.value);
+                break;
             case OpKind::DeleteValue:
                 if (Key* k = FindKey(tree, op.path)) k->RemoveValue(op.value.name);
                 break;
@@ -387,7 +417,8 @@ std::string EscapeString(std::string_view utf8) {
 }
 
 // "hex(N):" followed by the bytes, wrapped as the Windows editor wraps them.
-void WriteHex(std::string& out, std::size_t column, std::string_view prefix, std::string_view bytes) {
+void WriteHex(std::string& out, std::size_t column, std::string_view prefix,
+              std::string_view bytes) {
     out += prefix;
     column += prefix.size();
     static const char* digits = "0123456789abcdef";
@@ -413,7 +444,8 @@ void WriteValue(std::string& out, const Value& v) {
         out += "@=";
     } else {
         std::string utf8;
-        if (!Cp932ToUtf8(v.name, utf8)) utf8 = Cp932ToUtf8Lossy(v.name);  // names are checked on entry
+        if (!Cp932ToUtf8(v.name, utf8))
+            utf8 = Cp932ToUtf8Lossy(v.name);  // names are checked on entry
         out += '"' + EscapeString(utf8) + "\"=";
     }
     std::size_t column = out.size() - start;
@@ -424,7 +456,8 @@ void WriteValue(std::string& out, const Value& v) {
         out += '"' + EscapeString(utf8) + '"';
     } else if (v.type == RegType::Dword && v.data.size() == 4) {
         std::uint32_t n = 0;
-        for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(v.data[static_cast<std::size_t>(i)]);
+        for (int i = 3; i >= 0; --i)
+            n = (n << 8) | static_cast<unsigned char>(v.data[static_cast<std::size_t>(i)]);
         char buf[16];
         std::snprintf(buf, sizeof buf, "dword:%08x", n);
         out += buf;

@@ -49,7 +49,8 @@ bool Key::RemoveValue(std::string_view n) {
     if (it == valueIndex.end()) return false;
     values.erase(values.begin() + static_cast<std::ptrdiff_t>(it->second));
     valueIndex.clear();
-    for (std::size_t i = 0; i < values.size(); ++i) valueIndex.emplace(UpperCase(values[i].name), i);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        valueIndex.emplace(UpperCase(values[i].name), i);
     return true;
 }
 

@@ -16,7 +16,7 @@
 namespace platform {
 
 struct FindEntry {
-    std::string name;         // code page 932, as the host holds it
+    std::string name;          // code page 932, as the host holds it
     std::uint32_t attributes;  // kAttr* of Files.h
 };
 

@@ -90,7 +90,7 @@ WinError CloseHandlePipe(PipeHandle handle);
 // frees its instance. Destroying the server (or Close()) stops accepting and removes
 // the socket file; connections already accepted stay open until closed.
 class PipeServer {
-public:
+  public:
     PipeServer();
     ~PipeServer();
     PipeServer(const PipeServer&) = delete;
@@ -111,7 +111,7 @@ public:
     // Stops accepting (a blocked Accept returns 995) and removes the socket file.
     void Close();
 
-private:
+  private:
     struct State;
     std::shared_ptr<State> state_;
 };

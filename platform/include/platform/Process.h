@@ -27,7 +27,7 @@ struct ProcessStart {
 };
 
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&& other) noexcept;

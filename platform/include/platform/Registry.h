@@ -27,7 +27,12 @@ enum class RegAccess { Read, ReadWrite };
 
 // Value types kept in the hives.
 enum class RegType : std::uint32_t {
-    None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4, MultiSz = 7,
+    None = 0,
+    Sz = 1,
+    ExpandSz = 2,
+    Binary = 3,
+    Dword = 4,
+    MultiSz = 7,
 };
 
 // A handle to an open key: the root and the key's path as found (stored case).
