@@ -4,9 +4,10 @@
 #include <set>
 
 #include "installer/engine/JobState.h"
-#include "installer/engine/LineFiles.h"
+#include "installer/engine/ScriptGrammar.h"
 #include "installer/engine/ScriptLines.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/LineFiles.h"
 #include "installer/env/StringRoutines.h"
 #include "platform/Cp932.h"
 #include "platform/Files.h"
