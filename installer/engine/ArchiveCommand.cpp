@@ -1,5 +1,6 @@
 #include "installer/engine/ArchiveCommand.h"
 
+#include "installer/engine/CommandFields.h"
 #include "installer/engine/CopyCommand.h"
 #include "installer/env/StringRoutines.h"
 #include "installer/env/InstallEnvironment.h"
@@ -12,19 +13,7 @@
 CommandResult ExtractArchiveCommand(const std::string& line) {
     CommandResult result;
     std::string archive, directory;
-    if (!SplitCommandFields(line, archive, directory)) {
-        // Without both fields the files would land wherever the current directory is.
-        result.code = kCodeBrokenContent;
-        return result;
-    }
-    EnsureTrailingBackslash(directory);
-    result.destination = directory;
-    // A directory not given in full would be taken against whatever the current
-    // directory is, and the D lines that undo the extraction would be refused.
-    if (!IsFullPath(directory)) {
-        result.code = kCodeBrokenContent;
-        return result;
-    }
+    if (!SplitSourceAndFolder(line, archive, directory, result)) return result;
     // A folder that cannot be made fails the copy of the staged tree into it, which
     // is reported.
     (void)platform::CreateDirectoryTree(directory);

@@ -3,15 +3,16 @@
 #include <vector>
 
 #include "installer/engine/JobState.h"
-#include "installer/engine/LineFiles.h"
 #include "installer/engine/ListFileCommand.h"
 #include "installer/engine/PackageList.h"
-#include "installer/engine/RegistryCommand.h"
+#include "installer/engine/RegistryBackup.h"
 #include "installer/engine/ScriptLines.h"
 #include "installer/engine/UndoScript.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/LineFiles.h"
 #include "installer/env/StringRoutines.h"
 #include "installer/util/ChildProcesses.h"
+#include "installer/util/PatternFiles.h"
 #include "installer/util/TreeOps.h"
 #include "platform/Cp932.h"
 #include "platform/Files.h"
@@ -20,10 +21,6 @@
 namespace {
 
 const char kHaltAppLine[] = "@HALTAPP";
-
-bool HasWildcard(const std::string& name) {
-    return name.find_first_of("*?") != std::string::npos;
-}
 
 // A D undo line takes the rest of the line as its path, after blank runs have been
 // collapsed: single blanks inside a name come back as they are, runs and a blank at
@@ -59,7 +56,7 @@ std::string NumberedStoreName(const std::string& name, int n) {
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
-    return stem + "~" + TwoDigits(n) + extension;
+    return stem + "~" + TwoDigitNumber(n) + extension;
 }
 
 std::string FreeStoreName(const std::string& name) {
@@ -226,24 +223,27 @@ bool DeleteBackup(const std::string& line, const std::string& destination,
     return Record(undo, failedDetail);
 }
 
-// The staged files relative to ExtractDir, through WorkListFile as the backup step
-// keeps them. False with the failing path when the list cannot be made.
-bool ListStagedFiles(std::vector<std::string>& rels, std::string& failedDetail) {
+// The staged files of the staging folder `extractDir`, relative to it. The listing is
+// also written to the staging list `listFile`, which lives for the length of the
+// backup step; the step itself works on the names returned here. False with the
+// failing path when the folder cannot be listed or the list cannot be written.
+bool ListStagedFiles(const std::string& extractDir, const std::string& listFile,
+                     std::vector<std::string>& rels, std::string& failedDetail) {
     std::vector<std::string> staged;
-    if (!ListTree(ExtractDir, staged)) {
-        failedDetail = ExtractDir;
+    if (!ListTree(extractDir, staged)) {
+        failedDetail = extractDir;
         return false;
     }
-    if (!WriteLineFile(WorkListFile, staged)) {
-        failedDetail = WorkListFile;
+    if (!WriteLineFile(listFile, staged)) {
+        failedDetail = listFile;
         return false;
     }
     rels.clear();
     for (std::string path : staged) {
         // The staging directory's own name may hold blanks: cut it off first. The
         // names below it are kept whole (blanks included): they name real files.
-        if (path.size() <= ExtractDir.size() + 1) continue;
-        path.erase(0, ExtractDir.size() + 1);
+        if (path.size() <= extractDir.size() + 1) continue;
+        path.erase(0, extractDir.size() + 1);
         rels.push_back(path);
     }
     return true;
@@ -281,7 +281,7 @@ bool RecordFileCommand(const std::string& line, const std::string& dir, std::str
     // oldest state of every file it brings.
     if ((command == 'L' || command == 'Z') && IsArchiveRecordedFor(name, dir)) return true;
     std::vector<std::string> staged;
-    if (!ListStagedFiles(staged, failedDetail)) return false;
+    if (!ListStagedFiles(ExtractDir, WorkListFile, staged, failedDetail)) return false;
     // The first command that touches a file keeps its oldest state: a file an undo
     // line already puts back is neither saved nor recorded again, which would put a
     // later state back over it. The same name in another folder is another file.

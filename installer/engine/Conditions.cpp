@@ -96,3 +96,5 @@ int EvaluateCondition(const std::string& line) {
     if (isAnd) return left == kConditionFalse ? kConditionFalse : EvaluateConditionTerm(right);
     return left == kConditionTrue ? kConditionTrue : EvaluateConditionTerm(right);
 }
+
+bool ConditionHolds(const std::string& line) { return EvaluateCondition(line) == kConditionTrue; }

@@ -11,14 +11,16 @@
 
 #include <string>
 
-// Line states a condition leads to.
-inline constexpr int kConditionTrue = 2;   // InTrueIf
-inline constexpr int kConditionFalse = 3;  // InFalseIf
+// The results of a condition.
+inline constexpr int kConditionTrue = 2;
+inline constexpr int kConditionFalse = 3;
 
 // The whole condition line (upper-cased, still beginning with "IF "), with at most
 // one operator "&" or "|" ("&" wins when both occur). Evaluation stops early: the
 // right term of a false AND or a true OR is not looked at.
 int EvaluateCondition(const std::string& line);
+// True when EvaluateCondition(line) gives kConditionTrue.
+bool ConditionHolds(const std::string& line);
 
 // One term: "path", "!path", "path >= yyyymmdd" (>, <=, <); a leading "IF " (any
 // case) is dropped. A date that is not a decimal number (digits only after the blanks

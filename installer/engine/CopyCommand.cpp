@@ -25,8 +25,6 @@ std::string ResolveMediumSource(const std::string& source) {
 
 namespace {
 
-bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
-
 // Stages every plain file of the source pattern under its own name.
 int StageMatchingFiles(const std::string& resolved) {
     std::string dir, pattern;

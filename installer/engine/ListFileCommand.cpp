@@ -3,11 +3,12 @@
 #include <set>
 #include <vector>
 
+#include "installer/engine/CommandFields.h"
 #include "installer/engine/CopyCommand.h"
 #include "installer/engine/JobState.h"
-#include "installer/engine/LineFiles.h"
 #include "installer/engine/PackageList.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/LineFiles.h"
 #include "installer/env/Messages.h"
 #include "installer/env/StringRoutines.h"
 #include "installer/util/PatternFiles.h"
@@ -35,10 +36,6 @@ void RewritePackageLine(std::string& line) {
     }
 }
 
-bool HasWildcard(const std::string& name) {
-    return name.find_first_of("*?") != std::string::npos;
-}
-
 std::set<std::string> LineSet(const std::vector<std::string>& lines) {
     return std::set<std::string>(lines.begin(), lines.end());
 }
@@ -57,10 +54,14 @@ bool StageTargets(const std::string& directory, const std::string& sourceDir, co
     for (const auto& entry : sources) {
         const std::string target = directory + entry.name;
         if (!platform::FileExists(target)) continue;
-        if (platform::CopyFileW(target, ExtractDir + "\\" + entry.name, false) != 0) {
+        const std::string staged = ExtractDir + "\\" + entry.name;
+        if (platform::CopyFileW(target, staged, false) != 0) {
             failedPath = target;
             return false;
         }
+        // The staged copy is ours to rewrite: the machine's read-only flag must not
+        // refuse the line changes (the copy back to a read-only list is what fails).
+        (void)platform::ClearReadOnly(staged);
     }
     return true;
 }
@@ -138,7 +139,7 @@ bool MergeListFile(const std::string& sourceDir, const std::string& name, std::s
     for (const std::string& line : sourceLines) {
         if (present.insert(line).second) targetLines.push_back(line);
     }
-    return RewriteThroughScratch(target, targetLines, failedPath);
+    return RewriteThroughScratch(target, targetLines, WorkScratchFile, false, failedPath);
 }
 
 bool PurgeListFile(const std::string& sourceDir, const std::string& name, std::string& failedPath) {
@@ -164,7 +165,7 @@ bool PurgeListFile(const std::string& sourceDir, const std::string& name, std::s
     }
     // The rewrite replaces the staged target whole (or creates it), and reports its
     // own failure.
-    return RewriteThroughScratch(target, kept, failedPath);
+    return RewriteThroughScratch(target, kept, WorkScratchFile, false, failedPath);
 }
 
 CommandResult ListFileCommand(const std::string& line) {
@@ -174,19 +175,7 @@ CommandResult ListFileCommand(const std::string& line) {
     RewritePackageLine(work);
 
     std::string listFile, directory;
-    if (!SplitCommandFields(work, listFile, directory)) {
-        // Without a list file and a directory there is nothing sound to change.
-        result.code = kCodeBrokenContent;
-        return result;
-    }
-    EnsureTrailingBackslash(directory);
-    result.destination = directory;
-    // A directory not given in full would be taken against whatever the current
-    // directory is, and the line that undoes the change would be refused.
-    if (!IsFullPath(directory)) {
-        result.code = kCodeBrokenContent;
-        return result;
-    }
+    if (!SplitSourceAndFolder(work, listFile, directory, result)) return result;
 
     std::string sourceDir, name;
     SplitPath(ResolveMediumSource(listFile), sourceDir, name);

@@ -6,7 +6,6 @@
 #include "installer/engine/Backup.h"
 #include "installer/engine/UndoScript.h"
 #include "installer/engine/CommandResult.h"
-#include "installer/engine/Conditions.h"
 #include "installer/engine/CopyCommand.h"
 #include "installer/engine/DeleteCommand.h"
 #include "installer/engine/ForceTermination.h"
@@ -14,9 +13,11 @@
 #include "installer/engine/ListFileCommand.h"
 #include "installer/engine/RegistryCommand.h"
 #include "installer/engine/RunProgramCommand.h"
+#include "installer/engine/ScriptGrammar.h"
 #include "installer/engine/ScriptLines.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/JobRecord.h"
+#include "installer/env/LineFiles.h"
 #include "installer/env/Messages.h"
 #include "installer/env/ScriptTable.h"
 #include "installer/env/StringRoutines.h"
@@ -157,11 +158,10 @@ bool ApplyCommand(const std::string& line, const CommandResult& result) {
 // every line was read (the job was not aborted on the way).
 bool RunScriptLines(const std::string& scriptPath) {
     std::vector<std::string> lines;
-    if (!ReadScriptLines(scriptPath, lines)) return false;
-    const std::string header = ScriptHeaderLine();
+    if (!ReadLineFile(scriptPath, lines)) return false;
+    ScriptGrammar grammar(ScriptHeaderLine(), UninstallMode, ReadmeOpening::AsRun);
     bool headerFound = false;
     bool undoSectionWritten = false;
-    ScanState state = Outside;
 
     for (const std::string& raw : lines) {
         if (JobAborted()) return false;
@@ -172,65 +172,38 @@ bool RunScriptLines(const std::string& scriptPath) {
         // was done cannot undo it.
         bool written = true;
 
-        if (!headerFound) {
-            if (line != header) return false;
-            headerFound = true;
-            if (!UninstallMode) written = CreateUndoScript(line);
-        } else {
-            char first = line.empty() ? '\0' : line[0];
-            switch (state) {
-                case Outside:
-                    if (KeywordMatches(line, "INST,", 5)) {
-                        state = InSection;
-                        if (!UninstallMode) {
-                            // An entry without an uninstall script keeps none: the one
-                            // begun for this run goes (one already gone is wanted).
-                            if (UndoScriptActive()) written = DeleteOwnFile(UndoScriptPath);
-                            if (written) UndoScriptPath = kNonBackup;
-                        }
-                    } else if (first == 'R') {
-                        if (UninstallMode) {
-                            state = InReadme;
-                        } else if (KeywordMatches(line, "README", 6)) {
-                            state = InReadme;
-                            written = CopyReadmeLine(line, "README");
-                        }
-                    } else if (first == 'U') {
-                        if (UninstallMode) {
-                            state = InSection;
-                        } else if (KeywordMatches(line, "UNINST,", 7)) {
-                            state = InSection;
-                            if (UndoScriptActive() && !undoSectionWritten) {
-                                written = AppendUndoScriptLines({line, "INSTEND"});
-                                undoSectionWritten = true;
-                            }
-                        }
-                    }
-                    break;
-                case InSection:
-                    if (KeywordMatches(line, "IF ", 3)) {
-                        state = static_cast<ScanState>(EvaluateCondition(line));
-                    } else if (KeywordMatches(line, "INSTEND", 7)) {
-                        state = Outside;
-                    } else if (first != 'I') {
-                        ExecuteScriptLine(line);
-                    }
-                    break;
-                case InTrueIf:
-                    if (first == 'E') {
-                        if (KeywordMatches(line, "END", 3)) state = InSection;
-                    } else {
-                        ExecuteScriptLine(line);
-                    }
-                    break;
-                case InFalseIf:
-                    if (KeywordMatches(line, "END", 3)) state = InSection;
-                    break;
-                case InReadme:
-                    if (KeywordMatches(line, "READMEEND", 9)) state = Outside;
-                    if (!UninstallMode) written = CopyReadmeLine(line, "READMEEND");
-                    break;
-            }
+        switch (grammar.Read(line)) {
+            case ScriptLineKind::WrongHeader:
+                return false;
+            case ScriptLineKind::Header:
+                headerFound = true;
+                if (!UninstallMode) written = CreateUndoScript(line);
+                break;
+            case ScriptLineKind::SectionStart:
+                if (grammar.Section() == ScriptSection::Install && !UninstallMode) {
+                    // An entry without an uninstall script keeps none: the one begun
+                    // for this run goes (one already gone is wanted).
+                    if (UndoScriptActive()) written = DeleteOwnFile(UndoScriptPath);
+                    if (written) UndoScriptPath = kNonBackup;
+                } else if (grammar.Section() == ScriptSection::Uninstallable &&
+                           UndoScriptActive() && !undoSectionWritten) {
+                    written = AppendUndoScriptLines({line, "INSTEND"});
+                    undoSectionWritten = true;
+                }
+                break;
+            case ScriptLineKind::ReadmeStart:
+                if (!UninstallMode) written = CopyReadmeLine(line, "README");
+                break;
+            case ScriptLineKind::ReadmeText:
+            case ScriptLineKind::ReadmeEnd:
+                if (!UninstallMode) written = CopyReadmeLine(line, "READMEEND");
+                break;
+            case ScriptLineKind::Command:
+            case ScriptLineKind::BlockCommand:
+                ExecuteScriptLine(line);
+                break;
+            default:
+                break;
         }
         if (!written) {
             FailJob(kCodeBrokenContent, UndoScriptPath);

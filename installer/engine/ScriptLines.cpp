@@ -5,15 +5,6 @@
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/VersionRecords.h"
 #include "platform/Cp932.h"
-#include "platform/Files.h"
-
-bool ReadScriptLines(const std::string& path, std::vector<std::string>& lines) {
-    lines.clear();
-    std::string contents;
-    if (platform::ReadFileBytes(path, contents) != 0) return false;
-    lines = platform::SplitLines(contents);
-    return true;
-}
 
 bool IsSkippedLine(const std::string& line) { return line.empty() || line[0] == ';'; }
 
@@ -39,7 +30,7 @@ std::string ScriptHeaderLine() {
     return platform::UpperCaseAscii(CurrentMedia.VersionText) + "/" + CurrentMedia.RevisionId;
 }
 
-std::string TwoDigits(int n) {
+std::string TwoDigitNumber(int n) {
     char text[3] = {static_cast<char>('0' + (n / 10) % 10), static_cast<char>('0' + n % 10), 0};
     return text;
 }

@@ -1,21 +1,15 @@
-// The line rules shared by the scan and the executor: reading a script as lines,
-// skipping empty and comment lines, expanding setting references, upper-casing,
-// and comparing keywords by a fixed number of leading characters.
+// The line rules shared by the scan and the executor: skipping empty and comment
+// lines, expanding setting references, upper-casing, and comparing keywords by a fixed
+// number of leading characters.
 //
 // Every path built here is kept whole: a script, uninstall-script or marker path is
 // never cut to a fixed length (a cut path would name another file, or none).
 #pragma once
 
 #include <string>
-#include <vector>
 
-// Line states while a script is read.
-enum ScanState { Outside = 0, InSection = 1, InTrueIf = 2, InFalseIf = 3, InReadme = 4 };
-
-// The lines of a script file (any bytes; CR LF, LF or CR end a line). False when the
-// file cannot be read. Bytes that are not text (NUL, a lead byte at the end of a
-// line, very long lines) are kept as they are: every later step copes with them.
-bool ReadScriptLines(const std::string& path, std::vector<std::string>& lines);
+// A script is read as lines by ReadLineFile (env/LineFiles.h) and its lines are told
+// apart by ScriptGrammar (ScriptGrammar.h).
 
 // True for a line that is skipped before anything else: empty, or ";" first.
 bool IsSkippedLine(const std::string& line);
@@ -46,5 +40,5 @@ std::string UninstallMediaDir(const std::string& mediaNo);
 // The marker beside an uninstall script: UninstallMediaDir(mm)\INSTnn.DA_.
 std::string UninstallMarkerPath(const std::string& mediaNo, const std::string& scriptNo);
 
-// Two-digit decimal number ("00".."99") as used in script and media names.
-std::string TwoDigits(int n);
+// A number 0..99 as two decimal digits ("07") as used in script and media names.
+std::string TwoDigitNumber(int n);

@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <limits>
 
-#include "installer/engine/Conditions.h"
+#include "installer/engine/ScriptGrammar.h"
 #include "installer/engine/ScriptLines.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/LineFiles.h"
 #include "installer/env/Messages.h"
 #include "installer/env/ScriptTable.h"
+#include "installer/util/PatternFiles.h"
 #include "platform/Cp932.h"
 #include "platform/Files.h"
 
@@ -40,13 +42,11 @@ void CountCommand(ScriptEntry& entry) {
 FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, ScannedScript& note,
                           std::string& readme) {
     std::vector<std::string> lines;
-    if (!ReadScriptLines(candidate.path, lines)) {
+    if (!ReadLineFile(candidate.path, lines)) {
         note.note = ScriptScanNote::Unreadable;
         return FileOutcome::Done;
     }
-    const std::string header = ScriptHeaderLine();
-    bool headerFound = false;
-    ScanState state = Outside;
+    ScriptGrammar grammar(ScriptHeaderLine(), UninstallMode, ReadmeOpening::ReadmeLine);
     note.note = ScriptScanNote::HeaderMismatch;
 
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -55,12 +55,6 @@ FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, Scanne
         std::string written = ExpandScriptLine(raw);
         std::string line = platform::UpperCase(written);
 
-        if (!headerFound) {
-            if (line != header) break;
-            headerFound = true;
-            note.note = ScriptScanNote::NoCountedCommands;
-            continue;
-        }
         // Counts a command line, and notes the problem of a wildcard archive name.
         auto CheckCommandLine = [&](const std::string& command) {
             int check = CheckScriptCommand(command);
@@ -71,51 +65,33 @@ FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, Scanne
             }
             return check;
         };
-        char first = line.empty() ? '\0' : line[0];
-        switch (state) {
-            case Outside:
-                if (KeywordMatches(line, "INST,", 5)) {
-                    state = InSection;
-                    entry.Title = SectionTitle(written);
-                } else if (!UninstallMode && KeywordMatches(line, "UNINST,", 7)) {
-                    state = InSection;
+        const ScriptLineKind kind = grammar.Read(line);
+        if (kind == ScriptLineKind::WrongHeader) break;
+        switch (kind) {
+            case ScriptLineKind::Header:
+                note.note = ScriptScanNote::NoCountedCommands;
+                break;
+            case ScriptLineKind::SectionStart:
+                if (grammar.Section() == ScriptSection::Uninstallable) {
                     entry.Status = kScriptUninstallable;
-                    entry.Title = SectionTitle(written);
-                } else if (UninstallMode && first == 'U') {
-                    state = InSection;
-                    entry.Title = SectionTitle(written);
-                } else if (KeywordMatches(line, "README", 7)) {
-                    state = InReadme;
                 }
+                entry.Title = SectionTitle(written);
                 break;
-            case InSection:
-                if (KeywordMatches(line, "IF ", 3)) {
-                    state = static_cast<ScanState>(EvaluateCondition(line));
-                } else if (first == 'I') {
-                    if (KeywordMatches(line, "INSTEND", 7)) state = Outside;
-                } else if (CheckCommandLine(line) == kCodeWildcardArchive) {
-                    // A wildcard archive inside a section stops the whole scan.
-                    return FileOutcome::StopScan;
-                }
+            case ScriptLineKind::Command:
+                // A wildcard archive inside a section stops the whole scan.
+                if (CheckCommandLine(line) == kCodeWildcardArchive) return FileOutcome::StopScan;
                 break;
-            case InTrueIf:
-                if (first == 'E') {
-                    if (KeywordMatches(line, "END", 3)) state = InSection;
-                } else {
-                    // Inside a true IF block the line is only left uncounted.
-                    CheckCommandLine(line);
-                }
+            case ScriptLineKind::BlockCommand:
+                // Inside a true IF block the line is only left uncounted.
+                CheckCommandLine(line);
                 break;
-            case InFalseIf:
-                if (KeywordMatches(line, "END", 3)) state = InSection;
-                break;
-            case InReadme:
-                if (KeywordMatches(line, "READMEEND", 9)) {
-                    state = Outside;
-                } else if (first != 'R') {
+            case ScriptLineKind::ReadmeText:
+                if (line.empty() || line[0] != 'R') {
                     readme += written;
                     readme += "\r\n";
                 }
+                break;
+            default:
                 break;
         }
     }
@@ -131,7 +107,7 @@ public:
             if (UninstallMode && script_ == 0 && !mediaChecked_) {
                 // A whole media directory that is missing spares its 100 probes.
                 mediaChecked_ = true;
-                if (!platform::DirectoryExists(UninstallMediaDir(TwoDigits(media_)))) {
+                if (!platform::DirectoryExists(UninstallMediaDir(TwoDigitNumber(media_)))) {
                     AdvanceMedia();
                     continue;
                 }
@@ -140,9 +116,9 @@ public:
             int nn = script_;
             if (++script_ == 100) AdvanceMedia();
             Candidate c;
-            c.scriptNo = TwoDigits(nn);
+            c.scriptNo = TwoDigitNumber(nn);
             if (UninstallMode) {
-                c.mediaNo = TwoDigits(mm);
+                c.mediaNo = TwoDigitNumber(mm);
                 c.path = UninstallScriptPath(c.mediaNo, c.scriptNo);
             } else {
                 c.path = InstallScriptPath(c.scriptNo);
@@ -179,8 +155,7 @@ int CheckScriptCommand(const std::string& line) {
     switch (line[0]) {
         case 'L':
         case 'Z':
-            // "*" and "?" are below the trail-byte range: a plain search is exact.
-            if (line.find_first_of("*?") != std::string::npos) {
+            if (HasWildcard(line)) {
                 ShowCodeMessage(kCodeWildcardArchive, line);
                 return kCodeWildcardArchive;
             }

@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <set>
+#include <utility>
 
 #include "installer/engine/JobState.h"
-#include "installer/engine/LineFiles.h"
+#include "installer/engine/ScriptGrammar.h"
 #include "installer/engine/ScriptLines.h"
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/LineFiles.h"
 #include "installer/env/StringRoutines.h"
 #include "platform/Cp932.h"
 #include "platform/Files.h"
@@ -15,12 +17,52 @@ namespace {
 
 bool Kept() { return UndoScriptPath != kNonBackup; }
 
-bool ReadScript(std::vector<std::string>& lines) {
-    return platform::FileExists(UndoScriptPath) && ReadLineFile(UndoScriptPath, lines);
+// The uninstall script as it was last read or written, with what its lines tell. It is
+// only a copy: every use reads the file again and takes the copy only while the file
+// holds exactly the copy's text, so a script that was changed, removed or made
+// unreadable meanwhile is seen as it is. What the copy spares is splitting and
+// parsing the whole script again for every command, which made an entry of n commands
+// take time in n squared; each change still replaces the whole file at once.
+struct ScriptCopy {
+    std::string path;
+    std::string text;
+    std::vector<std::string> lines;
+    // The undo section [first, end), once looked for.
+    bool sectionKnown = false;
+    bool hasSection = false;
+    std::size_t first = 0;
+    std::size_t end = 0;
+    // The upper-cased files the undo lines put back, once collected.
+    bool coveredKnown = false;
+    std::set<std::string> covered;
+};
+
+ScriptCopy script;
+
+// The script at `path` as the file holds it now; null when it is missing or cannot be
+// read.
+ScriptCopy* LoadScript(const std::string& path) {
+    std::string text;
+    if (!platform::FileExists(path) || platform::ReadFileBytes(path, text) != 0) return nullptr;
+    if (script.path != path || script.text != text) {
+        script = ScriptCopy{};
+        script.path = path;
+        script.lines = platform::SplitLines(text);
+        script.text = std::move(text);
+    }
+    return &script;
 }
 
-bool WriteScript(const std::vector<std::string>& lines) {
-    return platform::ReplaceFileBytes(UndoScriptPath, JoinLines(lines), WriteAheadSync) == 0;
+// Replaces the file with the copy's lines (synced when WriteAheadSync). On failure the
+// copy is dropped, so the next use reads the file as it is.
+bool StoreScript(ScriptCopy& copy) {
+    std::string text = JoinLines(copy.lines);
+    if (platform::ReplaceFileBytes(copy.path, text, WriteAheadSync) != 0) {
+        copy = ScriptCopy{};
+        return false;
+    }
+    copy.text = std::move(text);
+    return true;
 }
 
 // The undo lines of the script: [first, end) between the "UNINST," line and the
@@ -79,16 +121,6 @@ bool LineRecords(const std::string& line, const std::string& name) {
     return false;
 }
 
-// The undo lines of the script as written; false when it has none to read.
-bool ReadUndoLines(std::vector<std::string>& undo) {
-    std::vector<std::string> script;
-    std::size_t first = 0, end = 0;
-    if (!Kept() || !ReadScript(script) || !FindUndoSection(script, first, end)) return false;
-    undo.assign(script.begin() + static_cast<std::ptrdiff_t>(first),
-                script.begin() + static_cast<std::ptrdiff_t>(end));
-    return true;
-}
-
 bool IsCommand(const std::string& line, char command) {
     return line.size() > 2 && (line[0] == command || line[0] == command + ('a' - 'A')) &&
            line[1] == ' ';
@@ -111,45 +143,82 @@ bool CoveredFile(std::string line, std::string& target) {
     return true;
 }
 
+bool HasUndoSection(ScriptCopy& copy) {
+    if (!copy.sectionKnown) {
+        copy.hasSection = FindUndoSection(copy.lines, copy.first, copy.end);
+        copy.sectionKnown = true;
+    }
+    return copy.hasSection;
+}
+
+void AddCovered(ScriptCopy& copy, const std::string& line) {
+    std::string target;
+    if (CoveredFile(line, target)) copy.covered.insert(platform::UpperCase(target));
+}
+
+// The script's undo lines, [first, end) of its lines; null when it has none to read.
+ScriptCopy* LoadUndoLines() {
+    ScriptCopy* copy = Kept() ? LoadScript(UndoScriptPath) : nullptr;
+    return copy != nullptr && HasUndoSection(*copy) ? copy : nullptr;
+}
+
 }  // namespace
 
 bool CreateUndoScript(const std::string& headerLine) {
     if (!Kept()) return true;
-    return WriteScript({headerLine});
+    script = ScriptCopy{};
+    script.path = UndoScriptPath;
+    script.lines = {headerLine};
+    return StoreScript(script);
 }
 
 bool AppendUndoScriptLines(const std::vector<std::string>& lines) {
     if (!Kept()) return true;
-    std::vector<std::string> script;
-    if (!ReadScript(script)) return false;
-    script.insert(script.end(), lines.begin(), lines.end());
-    return WriteScript(script);
+    ScriptCopy* copy = LoadScript(UndoScriptPath);
+    if (copy == nullptr) return false;
+    copy->lines.insert(copy->lines.end(), lines.begin(), lines.end());
+    // Appended lines may open or close the section: it is looked for again.
+    copy->sectionKnown = false;
+    copy->coveredKnown = false;
+    copy->covered.clear();
+    return StoreScript(*copy);
 }
 
 bool InsertUndoLines(const std::vector<std::string>& lines) {
     if (!Kept() || lines.empty()) return true;
-    std::vector<std::string> script;
-    std::size_t first = 0, end = 0;
-    if (!ReadScript(script) || !FindUndoSection(script, first, end)) return false;
-    script.insert(script.begin() + static_cast<std::ptrdiff_t>(end), lines.begin(), lines.end());
-    return WriteScript(script);
+    ScriptCopy* copy = LoadUndoLines();
+    if (copy == nullptr) return false;
+    copy->lines.insert(copy->lines.begin() + static_cast<std::ptrdiff_t>(copy->end), lines.begin(),
+                       lines.end());
+    copy->end += lines.size();
+    for (const std::string& line : lines) {
+        // A line that would itself close the section moves its end: looked for again.
+        if (KeywordMatches(platform::UpperCase(line), "INSTEND", 7)) copy->sectionKnown = false;
+        if (copy->coveredKnown) AddCovered(*copy, line);
+    }
+    if (!copy->sectionKnown) {
+        copy->coveredKnown = false;
+        copy->covered.clear();
+    }
+    return StoreScript(*copy);
 }
 
 bool InsertUndoLine(const std::string& text) { return InsertUndoLines({text}); }
 
 bool UndoScriptHasLineWith(const char* word) {
-    std::vector<std::string> script;
-    if (!Kept() || !ReadScript(script)) return false;
-    for (const std::string& line : script) {
+    const ScriptCopy* copy = Kept() ? LoadScript(UndoScriptPath) : nullptr;
+    if (copy == nullptr) return false;
+    for (const std::string& line : copy->lines) {
         if (platform::FindDbcs(line, word) != std::string::npos) return true;
     }
     return false;
 }
 
 bool IsRecordedInUndoScript(const std::string& name) {
-    std::vector<std::string> undo;
-    if (name.empty() || !ReadUndoLines(undo)) return false;
-    for (const std::string& line : undo) {
+    const ScriptCopy* copy = name.empty() ? nullptr : LoadUndoLines();
+    if (copy == nullptr) return false;
+    for (std::size_t i = copy->first; i < copy->end; ++i) {
+        const std::string& line = copy->lines[i];
         if (!line.empty() && LineRecords(platform::UpperCase(line), name)) return true;
     }
     return false;
@@ -157,24 +226,25 @@ bool IsRecordedInUndoScript(const std::string& name) {
 
 std::vector<std::string> FilesNotCoveredInUndoScript(const std::string& dir,
                                                      const std::vector<std::string>& rels) {
-    std::vector<std::string> undo;
-    if (!ReadUndoLines(undo)) return rels;
-    std::set<std::string> covered;
-    for (const std::string& line : undo) {
-        std::string target;
-        if (CoveredFile(line, target)) covered.insert(platform::UpperCase(target));
+    ScriptCopy* copy = LoadUndoLines();
+    if (copy == nullptr) return rels;
+    if (!copy->coveredKnown) {
+        for (std::size_t i = copy->first; i < copy->end; ++i) AddCovered(*copy, copy->lines[i]);
+        copy->coveredKnown = true;
     }
     std::vector<std::string> left;
     for (const std::string& rel : rels) {
-        if (covered.count(platform::UpperCase(dir + rel)) == 0) left.push_back(rel);
+        if (copy->covered.count(platform::UpperCase(dir + rel)) == 0) left.push_back(rel);
     }
     return left;
 }
 
 std::vector<std::string> ArchivesExtractedInto(const std::string& dir) {
-    std::vector<std::string> undo, kept;
-    if (!ReadUndoLines(undo)) return kept;
-    for (std::string line : undo) {
+    std::vector<std::string> kept;
+    const ScriptCopy* copy = LoadUndoLines();
+    if (copy == nullptr) return kept;
+    for (std::size_t i = copy->first; i < copy->end; ++i) {
+        std::string line = copy->lines[i];
         CollapseBlanks(line);
         std::string archive, destination;
         if (IsCommand(line, 'L') && SplitCommandFields(line, archive, destination) &&

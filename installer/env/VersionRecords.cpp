@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/LineFiles.h"
 #include "installer/env/Messages.h"
 #include "installer/env/ScriptTable.h"
 #include "installer/env/StringRoutines.h"
@@ -32,43 +33,13 @@ bool AllDigits(const std::string& s) {
     return true;
 }
 
-// One or two digits as two: "1" -> "01".
-std::string TwoDigits(const std::string& s) { return s.size() == 1 ? "0" + s : s; }
+// A number of one or two digits as two: "1" -> "01" (other texts unchanged).
+std::string PadToTwoDigits(const std::string& s) { return s.size() == 1 ? "0" + s : s; }
 
 int Malformed(ControlFileProblem& problem, int line, const char* reason) {
     problem.line = line;
     problem.reason = reason;
     return kCodeBadControlFile;
-}
-
-// Lines of a text file as a Windows text reader gives them; false when the file
-// cannot be read.
-bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
-    std::string contents;
-    if (platform::ReadFileBytes(path, contents) != 0) return false;
-    lines = platform::SplitLines(contents);
-    return true;
-}
-
-// Rewrites a file through the scratch file, as every rewrite of the installer does:
-// the new contents go to WorkScratchFile, then replace the target, and the scratch
-// file is deleted. The target is replaced atomically, so a crash never leaves half
-// a list. 0, or -13 with the path that could not be written.
-int ReplaceThroughScratch(const std::string& target, const std::vector<std::string>& lines,
-                          std::string& detail) {
-    std::string contents;
-    for (const std::string& line : lines) contents += line + "\r\n";
-    int result = 0;
-    if (platform::WriteFileBytes(WorkScratchFile, contents) != 0) {
-        detail = WorkScratchFile;
-        result = kCodeBrokenContent;
-    } else if (platform::ReplaceFileBytes(target, contents, WriteAheadSync) != 0) {
-        detail = target;
-        result = kCodeBrokenContent;
-    }
-    // Work file: one already gone is the state wanted.
-    (void)platform::DeleteFileW(WorkScratchFile);
-    return result;
 }
 
 int WriteVersionOrReport(const std::string& version, std::string& detail) {
@@ -129,7 +100,7 @@ int ReadControlFile(const std::string& dir, ControlFileProblem& problem) {
     // another, shorter-named file.
     const std::string path = dir + ControlFileName;
     std::vector<std::string> lines;
-    if (!platform::FileExists(path) || !ReadLines(path, lines)) {
+    if (!platform::FileExists(path) || !ReadLineFile(path, lines)) {
         problem.reason = "the control file is missing or cannot be read";
         if (!UninstallMode) ShowCodeMessage(kCodeNoControlFile, "");
         return kCodeNoControlFile;
@@ -193,10 +164,10 @@ int ReadControlFile(const std::string& dir, ControlFileProblem& problem) {
     if (slash4 != 1 && slash4 != 2) {
         return Malformed(problem, 4, "the medium number before \"/\" must have 1 or 2 digits");
     }
-    const std::string number = TwoDigits(line4.substr(0, slash4));
+    const std::string number = PadToTwoDigits(line4.substr(0, slash4));
     if (!AllDigits(number)) return Malformed(problem, 4, "the medium number is not a number");
     media.MediaNo = number;
-    const std::string count = TwoDigits(line4.substr(slash4 + 1, 2));
+    const std::string count = PadToTwoDigits(line4.substr(slash4 + 1, 2));
     if (!AllDigits(count)) {
         return Malformed(problem, 4, "the number of media after \"/\" is not a number");
     }
@@ -265,7 +236,7 @@ int RecordRevision(std::string& detail) {
     }
 
     std::vector<std::string> old;
-    if (platform::FileExists(RevisionListFile) && !ReadLines(RevisionListFile, old)) {
+    if (platform::FileExists(RevisionListFile) && !ReadLineFile(RevisionListFile, old)) {
         // A list that exists but cannot be read must not be replaced by a shorter one.
         detail = RevisionListFile;
         return kCodeBrokenContent;
@@ -282,7 +253,11 @@ int RecordRevision(std::string& detail) {
     for (const std::string& line : old) {
         if (line.size() == kRevisionIdLength) lines.push_back(line);
     }
-    return ReplaceThroughScratch(RevisionListFile, lines, detail);
+    // Through the scratch file, replaced atomically (durable when WriteAheadSync): a
+    // crash leaves the old list or the new one; a read-only list is reported.
+    return RewriteThroughScratch(RevisionListFile, lines, WorkScratchFile, WriteAheadSync, detail)
+               ? 0
+               : kCodeBrokenContent;
 }
 
 int RemoveRevision(const std::string& id, std::string& detail) {
@@ -297,7 +272,7 @@ int RemoveRevision(const std::string& id, std::string& detail) {
     (void)platform::WriteFileBytes(WorkScratchFile, "");
     if (!platform::FileExists(RevisionListFile)) return 0;
     std::vector<std::string> old;
-    if (!ReadLines(RevisionListFile, old)) {
+    if (!ReadLineFile(RevisionListFile, old)) {
         detail = RevisionListFile;
         return kCodeBrokenContent;
     }
@@ -305,7 +280,9 @@ int RemoveRevision(const std::string& id, std::string& detail) {
     for (const std::string& line : old) {
         if (line.size() == kRevisionIdLength && line != id) lines.push_back(line);
     }
-    return ReplaceThroughScratch(RevisionListFile, lines, detail);
+    return RewriteThroughScratch(RevisionListFile, lines, WorkScratchFile, WriteAheadSync, detail)
+               ? 0
+               : kCodeBrokenContent;
 }
 
 int ReadStoredVersionValue(std::string& value, bool& present) {

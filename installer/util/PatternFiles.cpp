@@ -38,6 +38,8 @@ int CopyListed(const std::vector<platform::FindEntry>& listed, const std::string
 
 }  // namespace
 
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+
 std::uint32_t FileExistsByPattern(const std::string& pathWithPattern) {
     std::vector<platform::FindEntry> entries;
     const platform::WinError error =

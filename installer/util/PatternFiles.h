@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+// True when `name` holds a DOS wildcard, "*" or "?" (both lie below the trail-byte
+// range of code page 932, so no double-byte character is taken for one).
+bool HasWildcard(const std::string& name);
 // 0 when at least one plain file matches, else the search's Windows error code.
 std::uint32_t FileExistsByPattern(const std::string& pathWithPattern);
 // Copies every matching file of sourceDir to targetDir + its name (overwriting).

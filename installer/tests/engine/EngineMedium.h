@@ -79,6 +79,16 @@ protected:
         ResetInstallEnvironment();
     }
 
+    // Turns to an uninstall run of the group the medium's entries kept and scans it:
+    // the number of entries listed.
+    int ScanKeptGroup() {
+        ResetJobState();
+        ResetScriptTable();
+        UninstallMode = true;
+        UninstallGroupName = CurrentMedia.RevisionName;
+        return ScanScripts(false);
+    }
+
     // A medium bringing `versionLine` (version "/" revision id), set 01 of 01.
     void WriteControlFile(const std::string& versionLine) {
         Write("K:\\MorvanUP.INF", Lines({"Morvan,テスト", versionLine, "2.00/", "01/01"}));

@@ -30,10 +30,24 @@ struct Machine {
     bool operator==(const Machine&) const = default;
 };
 
-class RollbackFixture : public EngineMedium {
+// A medium whose entries keep a group: uninstalling the group it kept.
+class UninstallingMedium : public EngineMedium {
+  protected:
+    // Runs the kept group's uninstall scripts as they stand.
+    void Uninstall() {
+        int count = ScanKeptGroup();
+        ASSERT_GT(count, 0);
+        for (int i = 1; i <= count; ++i) {
+            if (ScriptEntries[i].CommandCount != 0) RunScript(i, false);
+        }
+        EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    }
+};
+
+class RollbackFixture : public UninstallingMedium {
   protected:
     void SetUp() override {
-        EngineMedium::SetUp();
+        UninstallingMedium::SetUp();
         Write("C:\\APP\\CONF.INI", "[old]\r\n");
         Write("C:\\APP\\OLD.TXT", "old");
         Write("C:\\APP\\LOGS\\A.LOG", "a");
@@ -75,20 +89,6 @@ class RollbackFixture : public EngineMedium {
         for (int i = 1; i <= count; ++i) {
             if (ScriptEntries[i].CommandCount != 0) RunScript(i, true);
         }
-    }
-
-    // Runs the kept group's uninstall scripts as they stand.
-    void Uninstall() {
-        ResetJobState();
-        ResetScriptTable();
-        UninstallMode = true;
-        UninstallGroupName = CurrentMedia.RevisionName;
-        int count = ScanScripts(false);
-        ASSERT_GT(count, 0);
-        for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, false);
-        }
-        EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
     }
 
     std::string Store() { return VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\01"; }

@@ -54,6 +54,27 @@ TEST_F(BackupUndo, NameIsRecordedOnlyAsAWholeFileNameOfAnUndoLine) {
     EXPECT_FALSE(IsRecordedInUndoScript("DATA.LZH"));
 }
 
+TEST_F(BackupUndo, TheScriptIsTakenAsTheFileHoldsItAfterEveryChangeOfIt) {
+    const std::vector<std::string> rels{"ONE.TXT", "TWO.TXT"};
+    EXPECT_TRUE(InsertUndoLine("D C:\\APP\\ONE.TXT"));
+    EXPECT_EQ(FilesNotCoveredInUndoScript("C:\\APP\\", rels), std::vector<std::string>{"TWO.TXT"});
+    EXPECT_TRUE(InsertUndoLine("D C:\\APP\\TWO.TXT"));
+    EXPECT_TRUE(FilesNotCoveredInUndoScript("C:\\APP\\", rels).empty());
+    // Changed behind the engine's back: the file counts, not what was last written.
+    Write(UndoScriptPath, Lines({"2.10/20240101", "UNINST,T", "C ONE.TXT C:\\APP\\", "INSTEND"}));
+    EXPECT_EQ(FilesNotCoveredInUndoScript("C:\\APP\\", rels), std::vector<std::string>{"TWO.TXT"});
+    EXPECT_FALSE(IsRecordedInUndoScript("TWO.TXT"));
+    EXPECT_TRUE(InsertUndoLine(";TWO.TXT"));
+    EXPECT_EQ(Read(UndoScriptPath),
+              Lines({"2.10/20240101", "UNINST,T", "C ONE.TXT C:\\APP\\", ";TWO.TXT", "INSTEND"}));
+    // A script that can no longer be read covers nothing and takes no line.
+    ASSERT_EQ(platform::DeleteFileW(UndoScriptPath), 0u);
+    ASSERT_EQ(platform::CreateDirectoryTree(UndoScriptPath), 0u);
+    EXPECT_EQ(FilesNotCoveredInUndoScript("C:\\APP\\", rels), rels);
+    EXPECT_FALSE(IsRecordedInUndoScript("ONE.TXT"));
+    EXPECT_FALSE(InsertUndoLine("D C:\\APP\\THREE.TXT"));
+}
+
 TEST(UndoTarget, FileNamePartOfTheCommandsOperand) {
     EXPECT_EQ(UndoTargetName("L DISK1\\APP.LZH C:\\APP"), "APP.LZH");
     EXPECT_EQ(UndoTargetName("C SRC\\表示.EXE C:\\APP\\NEW.EXE"), "表示.EXE");

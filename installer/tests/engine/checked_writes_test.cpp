@@ -107,7 +107,7 @@ TEST_F(CheckedWrites, UndoRecordOrSavedCopyThatCannotBeWrittenLeavesTheMachineAl
         const std::string stem = Store() + (line[0] == 'C' ? "\\CONF" : "\\A");
         const std::string extension = line[0] == 'C' ? ".INI" : ".LOG";
         Block(stem + extension);
-        for (int n = 1; n <= 99; ++n) Block(stem + "~" + TwoDigits(n) + extension);
+        for (int n = 1; n <= 99; ++n) Block(stem + "~" + TwoDigitNumber(n) + extension);
         Install({line});
         ExpectStopped(stem + extension);
         EXPECT_TRUE(Capture() == before) << line;
@@ -191,11 +191,7 @@ TEST_F(CheckedWrites, UninstallThatCannotRemoveItsMarkerKeepsItsScriptForAnother
     ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
     const std::string marker = Store() + "\\INST00.DA_";
     Block(marker);
-    ResetJobState();
-    ResetScriptTable();
-    UninstallMode = true;
-    UninstallGroupName = CurrentMedia.RevisionName;
-    int count = ScanScripts(false);
+    int count = ScanKeptGroup();
     for (int i = 1; i <= count; ++i) RunScript(i, false);
     ExpectStopped(marker);
     EXPECT_TRUE(platform::FileExists(Store() + "\\INST00.DAT"));

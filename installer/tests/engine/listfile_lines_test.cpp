@@ -56,6 +56,21 @@ TEST_F(ListFileLines, RemoveFromAMissingListCreatesAnEmptyOne) {
     EXPECT_EQ(Read("C:\\APP\\L.TXT"), "");
 }
 
+TEST_F(ListFileLines, AReadOnlyListOfTheMachineIsReportedAndKeptAsItIs) {
+    Write("C:\\APP\\L.TXT", "a\r\n");
+    ASSERT_EQ(platform::SetReadOnly("C:\\APP\\L.TXT", true), 0u);
+    Write("K:\\L.TXT", "b\r\n");
+    Run({"A L.TXT C:\\APP\\"});
+    // The change is made on the staged copy, and the copy back is refused: a list the
+    // installer could not update is a failed command, never a silent success.
+    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_NE(messages_.AllTexts().find("L.TXT"), std::string::npos) << messages_.AllTexts();
+    EXPECT_EQ(Read("C:\\APP\\L.TXT"), "a\r\n");
+    std::uint32_t attributes = 0;
+    ASSERT_EQ(platform::GetFileAttributesW("C:\\APP\\L.TXT", attributes), 0u);
+    EXPECT_NE(attributes & platform::kAttrReadOnly, 0u);
+}
+
 TEST_F(ListFileLines, WildcardNamesEveryMatchingTarget) {
     Write("C:\\APP\\ONE.LST", "a\r\nkeep1\r\n");
     Write("C:\\APP\\TWO.LST", "a\r\nkeep2\r\n");

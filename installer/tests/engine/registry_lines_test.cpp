@@ -3,6 +3,7 @@
 #include "ArchiveFixtures.h"
 #include "installer/engine/Backup.h"
 #include "installer/engine/RegistryCommand.h"
+#include "installer/engine/RegistryLine.h"
 #include "installer/engine/ScriptExecution.h"
 
 namespace {
@@ -16,7 +17,7 @@ const char kPath[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP";
 TEST(RegistryParse, RootsKeyLevelsQuotesAndDeleteMode) {
     RegistryRequest r;
     ASSERT_TRUE(ParseRegistryLine("R HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\NAME VALUE WITH BLANKS", r));
-    EXPECT_EQ(r.root, RegistryRoot::LocalMachine);
+    EXPECT_EQ(r.root, RegRoot::LocalMachine);
     EXPECT_EQ(r.key, "\\SOFTWARE\\MORVAN");
     EXPECT_EQ(r.section, "");
     EXPECT_EQ(r.valueName, "NAME");
@@ -25,7 +26,7 @@ TEST(RegistryParse, RootsKeyLevelsQuotesAndDeleteMode) {
     EXPECT_EQ(RegistryValuePath(r), "HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\NAME");
 
     ASSERT_TRUE(ParseRegistryLine("R\"HKEY_CURRENT_USER\\SOFTWARE\\MY APP\\A\\表示\"  \"\"", r));
-    EXPECT_EQ(r.root, RegistryRoot::CurrentUser);
+    EXPECT_EQ(r.root, RegRoot::CurrentUser);
     EXPECT_EQ(r.key, "\\SOFTWARE\\MY APP\\A");  // 表 ends in "\": still one name
     EXPECT_EQ(r.valueName, "表示");
     EXPECT_EQ(r.valueText, "");
@@ -40,6 +41,10 @@ TEST(RegistryParse, RootsKeyLevelsQuotesAndDeleteMode) {
     EXPECT_FALSE(ParseRegistryLine("R HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\NAME", r));
     EXPECT_FALSE(ParseRegistryLine("R HKEY_CLASSES_ROOT\\SOFTWARE\\MORVAN\\NAME X", r));
     EXPECT_FALSE(ParseRegistryLine("R HKLM\\SOFTWARE\\MORVAN\\NAME X", r));
+    // Roots are named in full and in capitals, although the registry takes more.
+    EXPECT_FALSE(ParseRegistryLine("R HKCU\\SOFTWARE\\MORVAN\\NAME X", r));
+    EXPECT_FALSE(ParseRegistryLine("R hkey_local_machine\\SOFTWARE\\MORVAN\\NAME X", r));
+    EXPECT_FALSE(ParseRegistryLine("R \"Hkey_Current_User\\SOFTWARE\\MORVAN\\NAME\"", r));
     EXPECT_FALSE(ParseRegistryLine("R", r));
 }
 
@@ -62,11 +67,7 @@ protected:
         return out;
     }
     void RollBack() {
-        ResetJobState();
-        ResetScriptTable();
-        UninstallMode = true;
-        UninstallGroupName = CurrentMedia.RevisionName;
-        int count = ScanScripts(false);
+        int count = ScanKeptGroup();
         for (int i = 1; i <= count; ++i) RunScript(i, false);
         UninstallMode = false;
     }

@@ -1,7 +1,7 @@
 // Installing "UNINST," entries and uninstalling their group puts the machine back as
 // it was: files byte for byte, new files gone, list files, the package list and the
 // registry values; also after a job that stopped half-way.
-#include "ArchiveFixtures.h"
+#include "RollbackFixture.h"
 #include "installer/engine/PackageList.h"
 #include "installer/engine/ScriptExecution.h"
 #include "installer/engine/ScriptLines.h"
@@ -11,17 +11,7 @@ namespace {
 using namespace engine_test;
 using platform::RegRoot;
 
-const char kAppKey[] = "SOFTWARE\\Morvan\\APP";
 const char kTestKey[] = "SOFTWARE\\KEL\\TEST";
-
-// The files of a folder (new folders that the rollback leaves empty are not files).
-std::map<std::string, std::string> Files(const std::string& dir) {
-    std::map<std::string, std::string> files;
-    for (const auto& [path, contents] : Snapshot(dir)) {
-        if (contents != "<dir>") files[path] = contents;
-    }
-    return files;
-}
 
 struct MachineState {
     std::map<std::string, std::string> app, data, install;
@@ -29,10 +19,10 @@ struct MachineState {
     bool operator==(const MachineState&) const = default;
 };
 
-class RollbackGroup : public EngineMedium {
+class RollbackGroup : public UninstallingMedium {
 protected:
     void SetUp() override {
-        EngineMedium::SetUp();
+        UninstallingMedium::SetUp();
         // The machine as it is before the medium comes.
         Write("C:\\APP\\OLD.TXT", "old\r\n");
         Write("C:\\APP\\SUB\\KEEP.DAT", "keep-old");
@@ -65,7 +55,7 @@ protected:
     }
 
     MachineState Capture() {
-        return {Files("C:\\APP"), Files("C:\\DATA"), Files("C:\\KEL\\INSTALL"),
+        return {FilesBelow("C:\\APP"), FilesBelow("C:\\DATA"), FilesBelow("C:\\KEL\\INSTALL"),
                 RegistryValues(RegRoot::LocalMachine, kAppKey),
                 RegistryValues(RegRoot::CurrentUser, kTestKey)};
     }
@@ -75,19 +65,6 @@ protected:
         for (int i = 1; i <= count; ++i) {
             if (ScriptEntries[i].CommandCount != 0) RunScript(i, true);
         }
-    }
-
-    void Uninstall() {
-        ResetJobState();
-        ResetScriptTable();
-        UninstallMode = true;
-        UninstallGroupName = CurrentMedia.RevisionName;
-        int count = ScanScripts(false);
-        ASSERT_GT(count, 0);
-        for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, false);
-        }
-        EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
     }
 
     std::vector<std::string> UndoScript(const std::string& nn) {
@@ -184,9 +161,9 @@ TEST_F(RollbackGroup, InstallThenUninstallRestoresFilesListsPackageAndRegistry) 
 
     Uninstall();
     EXPECT_TRUE(Capture() == before);
-    EXPECT_EQ(Files("C:\\APP"), before.app);
-    EXPECT_EQ(Files("C:\\DATA"), before.data);
-    EXPECT_EQ(Files("C:\\KEL\\INSTALL"), before.install);
+    EXPECT_EQ(FilesBelow("C:\\APP"), before.app);
+    EXPECT_EQ(FilesBelow("C:\\DATA"), before.data);
+    EXPECT_EQ(FilesBelow("C:\\KEL\\INSTALL"), before.install);
     EXPECT_EQ(RegistryValues(RegRoot::LocalMachine, kAppKey), before.appValues);
     EXPECT_EQ(RegistryValues(RegRoot::CurrentUser, kTestKey), before.testValues);
     EXPECT_EQ(PackageText(), "PKG1\r\nPKG2\r\n");
@@ -222,7 +199,7 @@ TEST_F(RollbackGroup, JobAbortedByFailedCommandUndoesExactlyWhatRan) {
     messages_.Clear();
     Uninstall();
     EXPECT_TRUE(Capture() == before);
-    EXPECT_EQ(Files("C:\\APP"), before.app);
+    EXPECT_EQ(FilesBelow("C:\\APP"), before.app);
 }
 
 TEST_F(RollbackGroup, JobStoppedByTheUserUndoesExactlyWhatRan) {

@@ -1,0 +1,38 @@
+#include "installer/engine/RegistryBackup.h"
+
+#include "installer/engine/JobState.h"
+#include "installer/engine/RegistryLine.h"
+#include "installer/engine/UndoScript.h"
+#include "installer/env/InstallEnvironment.h"
+
+bool RegistryBackup(const std::string& line, std::string& failedDetail) {
+    if (UninstallMode || UndoScriptPath == kNonBackup) return true;
+    RegistryRequest request;
+    if (!ParseRegistryLine(line, request)) return true;
+    platform::RegKey key;
+    if (OpenRequestKey(request, key) != 0) return true;
+    const std::string valuePath = RegistryValuePath(request);
+    if (IsValueRecorded(UndoScriptPath, valuePath)) return true;
+    std::string undoText, storedName, undo;
+    switch (ReadOldValue(request, undoText, storedName)) {
+        case OldValue::Restorable: {
+            RegistryRequest stored = request;
+            stored.valueName = storedName;
+            undo = "R \"" + RegistryValuePath(stored) + "\" " + undoText;
+            break;
+        }
+        case OldValue::Missing:
+            // Deleting a value that is not there needs no undo.
+            if (request.deleteValue) return true;
+            undo = "R \"" + valuePath + "\"";
+            break;
+        case OldValue::Unrestorable:
+            // RegistryCommand refused such a value; one that has become so since must
+            // not be overwritten either.
+            failedDetail = line;
+            return false;
+    }
+    if (InsertUndoLine(undo)) return true;
+    failedDetail = UndoScriptPath;
+    return false;
+}
