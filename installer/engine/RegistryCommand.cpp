@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "installer/engine/UndoScript.h"
-#include "installer/engine/JobState.h"
 #include "installer/engine/LineFiles.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/Messages.h"
@@ -12,7 +11,6 @@
 #include "platform/Files.h"
 #include "platform/Registry.h"
 
-std::string ScriptLineAsWritten;
 
 namespace {
 
@@ -150,9 +148,11 @@ OldValue ReadOldValue(const RegistryRequest& request, std::string& undoText, std
 
 // True when the uninstall script already holds an R line for the same value: the
 // first change keeps the oldest state, which the rollback must end with.
-bool ValueRecorded(const std::string& valuePath) {
+bool ValueRecorded(const RunningEntry& entry, const std::string& valuePath) {
     std::vector<std::string> lines;
-    if (UndoScriptPath == kNonBackup || !ReadLineFile(UndoScriptPath, lines)) return false;
+    if (entry.UndoScriptPath == kNonBackup || !ReadLineFile(entry.UndoScriptPath, lines)) {
+        return false;
+    }
     for (const std::string& line : lines) {
         RegistryRequest recorded;
         if (!line.empty() && line[0] == 'R' && ParseRegistryLine(line, recorded) &&
@@ -163,15 +163,17 @@ bool ValueRecorded(const std::string& valuePath) {
     return false;
 }
 
-bool KeepsUndoScript() { return !UninstallMode && UndoScriptPath != kNonBackup; }
+bool KeepsUndoScript(const InstallerState& state) {
+    return !state.run.UninstallMode && state.entry.UndoScriptPath != kNonBackup;
+}
 
 // The value name and text of the line as the script holds it, when it names the same
 // value: the restored value gets back its name's case, its case and its blanks.
-void TakeValueAsWritten(RegistryRequest& request) {
-    if (ScriptLineAsWritten.empty() || request.deleteValue) return;
+void TakeValueAsWritten(RegistryRequest& request, const std::string& lineAsWritten) {
+    if (lineAsWritten.empty() || request.deleteValue) return;
     std::string path, value;
     bool deleteValue = false;
-    if (!SplitRegistryLine(ScriptLineAsWritten, path, value, deleteValue) || deleteValue) return;
+    if (!SplitRegistryLine(lineAsWritten, path, value, deleteValue) || deleteValue) return;
     RegistryRequest written;
     ParseValuePath(path, written);
     std::string writtenPath = RegistryValuePath(written);
@@ -209,14 +211,14 @@ std::string RegistryValuePath(const RegistryRequest& request) {
     return path;
 }
 
-int RegistryCommand(const std::string& line) {
+int RegistryCommand(const InstallerState& state, const std::string& line) {
     RegistryRequest request;
-    if (KeepsUndoScript()) {
+    if (KeepsUndoScript(state)) {
         // Only an old value that no undo line could restore stops the line here,
         // before anything has changed.
         std::string undoText, storedName;
         if (ParseRegistryLine(line, request) &&
-            !ValueRecorded(RegistryValuePath(request)) &&
+            !ValueRecorded(state.entry, RegistryValuePath(request)) &&
             ReadOldValue(request, undoText, storedName) == OldValue::Unrestorable) {
             return kCodeBrokenContent;
         }
@@ -231,8 +233,8 @@ int RegistryCommand(const std::string& line) {
     return 1;
 }
 
-bool RegistryBackup(const std::string& line, std::string& failedDetail) {
-    if (!KeepsUndoScript()) return true;
+bool RegistryBackup(const InstallerState& state, const std::string& line, std::string& failedDetail) {
+    if (!KeepsUndoScript(state)) return true;
     RegistryRequest request;
     if (!ParseRegistryLine(line, request)) return true;
     platform::RegKey key;
@@ -241,7 +243,7 @@ bool RegistryBackup(const std::string& line, std::string& failedDetail) {
         return true;
     }
     const std::string valuePath = RegistryValuePath(request);
-    if (ValueRecorded(valuePath)) return true;
+    if (ValueRecorded(state.entry, valuePath)) return true;
     std::string undoText, storedName, undo;
     switch (ReadOldValue(request, undoText, storedName)) {
         case OldValue::Restorable: {
@@ -261,22 +263,23 @@ bool RegistryBackup(const std::string& line, std::string& failedDetail) {
             failedDetail = line;
             return false;
     }
-    if (InsertUndoLine(undo)) return true;
-    failedDetail = UndoScriptPath;
+    if (InsertUndoLine(state.env, state.entry, undo)) return true;
+    failedDetail = state.entry.UndoScriptPath;
     return false;
 }
 
-int ApplyRegistryLine(const std::string& line) {
+int ApplyRegistryLine(const InstallerState& state, const std::string& line,
+                      const std::string& lineAsWritten) {
     RegistryRequest request;
     // In a section that keeps an uninstall script an invalid line, or one whose key
     // does not exist, is skipped without a trace (nothing was recorded for it).
-    const int skipped = KeepsUndoScript() ? 1 : kCodeBrokenContent;
+    const int skipped = KeepsUndoScript(state) ? 1 : kCodeBrokenContent;
     if (!ParseRegistryLine(line, request)) return skipped;
     platform::RegKey key;
     const platform::WinError error = platform::RegOpenKey(HostRoot(request.root), request.key,
                                                           platform::RegAccess::ReadWrite, key);
     if (error == platform::kErrorFileNotFound) return skipped;
     if (error != 0) return kCodeBrokenContent;
-    if (UninstallMode) TakeValueAsWritten(request);
+    if (state.run.UninstallMode) TakeValueAsWritten(request, lineAsWritten);
     return Apply(request) ? 1 : kCodeBrokenContent;
 }

@@ -23,6 +23,8 @@
 
 #include <string>
 
+#include "installer/engine/InstallerState.h"
+
 enum class RegistryRoot { None, LocalMachine, CurrentUser };
 
 struct RegistryRequest {
@@ -34,14 +36,6 @@ struct RegistryRequest {
     bool deleteValue = false;
 };
 
-// The script line being carried out as the script file holds it: before setting
-// references are expanded, before upper-casing and before blanks are collapsed. The
-// executor sets it before each ExecuteScriptLine ("" when unknown). In uninstall mode
-// the R command takes its value text from this line when it names the same value
-// path, so that a restored value keeps its case, its blanks and its exact bytes; in
-// install mode the value text stays upper-cased as the executor passes it.
-extern std::string ScriptLineAsWritten;
-
 // Parses an R line; false when it is invalid.
 bool ParseRegistryLine(const std::string& line, RegistryRequest& request);
 // Root name, key, "\" section, "\" value name.
@@ -50,17 +44,24 @@ std::string RegistryValuePath(const RegistryRequest& request);
 // nothing. Install mode with an uninstall script: 1, or -13 for an old value that no
 // undo line could restore (an invalid line or a missing key is skipped without a trace
 // there). Otherwise: 1, or -13 for an invalid line or a key that does not exist.
-int RegistryCommand(const std::string& line);
+int RegistryCommand(const InstallerState& state, const std::string& line);
 // The registry step of the backup (install mode, entry with an uninstall script):
 // inserts the undo line for the value's old state, once per value path and script.
 // Records nothing for an invalid line or a missing key. False when the uninstall
 // script could not be written (`failedDetail` its path) or the old value has become
 // one that cannot be restored (`failedDetail` the line).
-[[nodiscard]] bool RegistryBackup(const std::string& line, std::string& failedDetail);
+[[nodiscard]] bool RegistryBackup(const InstallerState& state, const std::string& line,
+                                  std::string& failedDetail);
 // The change itself, after the backup: writes or deletes the value (the key's subkey
 // `section` is created for a write when needed). 1, or -13 when the value could not
 // be written or deleted, or the key could not be opened (a key that does not exist is
 // skipped as in RegistryCommand in an install run that keeps an uninstall script).
 // Deleting a value that is not there is success: an undo line written ahead for a
 // value that was then never set runs so.
-int ApplyRegistryLine(const std::string& line);
+// `lineAsWritten` is the same script line as the script file holds it: before setting
+// references are expanded, before upper-casing and before blanks are collapsed ("" when
+// unknown). In uninstall mode the value text is taken from it when it names the same
+// value path, so that a restored value keeps its case, its blanks and its exact bytes;
+// in install mode the value text stays upper-cased as the executor passes it.
+int ApplyRegistryLine(const InstallerState& state, const std::string& line,
+                      const std::string& lineAsWritten);

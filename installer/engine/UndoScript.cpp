@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <set>
 
-#include "installer/engine/JobState.h"
 #include "installer/engine/LineFiles.h"
 #include "installer/engine/ScriptLines.h"
 #include "installer/env/InstallEnvironment.h"
@@ -13,14 +12,14 @@
 
 namespace {
 
-bool Kept() { return UndoScriptPath != kNonBackup; }
+bool Kept(const RunningEntry& entry) { return entry.UndoScriptPath != kNonBackup; }
 
-bool ReadScript(std::vector<std::string>& lines) {
-    return platform::FileExists(UndoScriptPath) && ReadLineFile(UndoScriptPath, lines);
+bool ReadScript(const RunningEntry& entry, std::vector<std::string>& lines) {
+    return platform::FileExists(entry.UndoScriptPath) && ReadLineFile(entry.UndoScriptPath, lines);
 }
 
-bool WriteScript(const std::vector<std::string>& lines) {
-    return platform::ReplaceFileBytes(UndoScriptPath, JoinLines(lines), WriteAheadSync) == 0;
+bool WriteScript(const InstallEnvironment& env, const RunningEntry& entry, const std::vector<std::string>& lines) {
+    return platform::ReplaceFileBytes(entry.UndoScriptPath, JoinLines(lines), env.WriteAheadSync) == 0;
 }
 
 // The undo lines of the script: [first, end) between the "UNINST," line and the
@@ -80,10 +79,10 @@ bool LineRecords(const std::string& line, const std::string& name) {
 }
 
 // The undo lines of the script as written; false when it has none to read.
-bool ReadUndoLines(std::vector<std::string>& undo) {
+bool ReadUndoLines(const RunningEntry& entry, std::vector<std::string>& undo) {
     std::vector<std::string> script;
     std::size_t first = 0, end = 0;
-    if (!Kept() || !ReadScript(script) || !FindUndoSection(script, first, end)) return false;
+    if (!Kept(entry) || !ReadScript(entry, script) || !FindUndoSection(script, first, end)) return false;
     undo.assign(script.begin() + static_cast<std::ptrdiff_t>(first),
                 script.begin() + static_cast<std::ptrdiff_t>(end));
     return true;
@@ -113,52 +112,52 @@ bool CoveredFile(std::string line, std::string& target) {
 
 }  // namespace
 
-bool CreateUndoScript(const std::string& headerLine) {
-    if (!Kept()) return true;
-    return WriteScript({headerLine});
+bool CreateUndoScript(const InstallEnvironment& env, const RunningEntry& entry, const std::string& headerLine) {
+    if (!Kept(entry)) return true;
+    return WriteScript(env, entry, {headerLine});
 }
 
-bool AppendUndoScriptLines(const std::vector<std::string>& lines) {
-    if (!Kept()) return true;
+bool AppendUndoScriptLines(const InstallEnvironment& env, const RunningEntry& entry, const std::vector<std::string>& lines) {
+    if (!Kept(entry)) return true;
     std::vector<std::string> script;
-    if (!ReadScript(script)) return false;
+    if (!ReadScript(entry, script)) return false;
     script.insert(script.end(), lines.begin(), lines.end());
-    return WriteScript(script);
+    return WriteScript(env, entry, script);
 }
 
-bool InsertUndoLines(const std::vector<std::string>& lines) {
-    if (!Kept() || lines.empty()) return true;
+bool InsertUndoLines(const InstallEnvironment& env, const RunningEntry& entry, const std::vector<std::string>& lines) {
+    if (!Kept(entry) || lines.empty()) return true;
     std::vector<std::string> script;
     std::size_t first = 0, end = 0;
-    if (!ReadScript(script) || !FindUndoSection(script, first, end)) return false;
+    if (!ReadScript(entry, script) || !FindUndoSection(script, first, end)) return false;
     script.insert(script.begin() + static_cast<std::ptrdiff_t>(end), lines.begin(), lines.end());
-    return WriteScript(script);
+    return WriteScript(env, entry, script);
 }
 
-bool InsertUndoLine(const std::string& text) { return InsertUndoLines({text}); }
+bool InsertUndoLine(const InstallEnvironment& env, const RunningEntry& entry, const std::string& text) { return InsertUndoLines(env, entry, {text}); }
 
-bool UndoScriptHasLineWith(const char* word) {
+bool UndoScriptHasLineWith(const RunningEntry& entry, const char* word) {
     std::vector<std::string> script;
-    if (!Kept() || !ReadScript(script)) return false;
+    if (!Kept(entry) || !ReadScript(entry, script)) return false;
     for (const std::string& line : script) {
         if (platform::FindDbcs(line, word) != std::string::npos) return true;
     }
     return false;
 }
 
-bool IsRecordedInUndoScript(const std::string& name) {
+bool IsRecordedInUndoScript(const RunningEntry& entry, const std::string& name) {
     std::vector<std::string> undo;
-    if (name.empty() || !ReadUndoLines(undo)) return false;
+    if (name.empty() || !ReadUndoLines(entry, undo)) return false;
     for (const std::string& line : undo) {
         if (!line.empty() && LineRecords(platform::UpperCase(line), name)) return true;
     }
     return false;
 }
 
-std::vector<std::string> FilesNotCoveredInUndoScript(const std::string& dir,
+std::vector<std::string> FilesNotCoveredInUndoScript(const RunningEntry& entry, const std::string& dir,
                                                      const std::vector<std::string>& rels) {
     std::vector<std::string> undo;
-    if (!ReadUndoLines(undo)) return rels;
+    if (!ReadUndoLines(entry, undo)) return rels;
     std::set<std::string> covered;
     for (const std::string& line : undo) {
         std::string target;
@@ -171,9 +170,9 @@ std::vector<std::string> FilesNotCoveredInUndoScript(const std::string& dir,
     return left;
 }
 
-std::vector<std::string> ArchivesExtractedInto(const std::string& dir) {
+std::vector<std::string> ArchivesExtractedInto(const RunningEntry& entry, const std::string& dir) {
     std::vector<std::string> undo, kept;
-    if (!ReadUndoLines(undo)) return kept;
+    if (!ReadUndoLines(entry, undo)) return kept;
     for (std::string line : undo) {
         CollapseBlanks(line);
         std::string archive, destination;
