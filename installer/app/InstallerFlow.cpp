@@ -74,7 +74,8 @@ void InstallerFlow::Create(const std::vector<std::string>& parameters) {
     const int result = LoadInstallEnvironment(state_.env);
     state_.run.HaltAppState = kHaltAppNotRun;
     closeOnShow_ = result != 0;
-    if (lock_ != nullptr && lock_->Acquire(state_.env.WorkRoot) == WorkRootLock::Result::HeldByOther) {
+    if (lock_ != nullptr &&
+        lock_->Acquire(state_.env.WorkRoot) == WorkRootLock::Result::HeldByOther) {
         // Another MorvanUP works in the same directories: leave them alone, including
         // at the end, where the clean-up would empty that run's staging directories.
         ShowMessageBox("エラー",
@@ -156,15 +157,17 @@ bool InstallerFlow::CollectUninstallChoices(UninstallChoices& out) {
     out = UninstallChoices{};
     std::vector<platform::FindEntry> entries;
     // No store, or an empty one, leaves the list empty: there is nothing to offer.
-    (void)platform::FindFiles(state_.env.VersionDownRoot + "\\*", platform::FindSelection::AllEntries,
-                              entries);
+    (void)platform::FindFiles(state_.env.VersionDownRoot + "\\*",
+                              platform::FindSelection::AllEntries, entries);
     std::string fullVersionId;
     for (const platform::FindEntry& entry : entries) {
         if (!IsRevisionStoreDir(state_.env, entry.name)) continue;
-        if (ReadControlFile(state_.run, state_.env.VersionDownRoot + "\\" + entry.name) != 0) continue;
+        if (ReadControlFile(state_.run, state_.env.VersionDownRoot + "\\" + entry.name) != 0)
+            continue;
         out.groupNames.push_back(state_.run.CurrentMedia.RevisionId);
         out.choices.push_back(ChoiceText(state_.run.CurrentMedia));
-        if (state_.run.CurrentMedia.Version != "0.00") fullVersionId = state_.run.CurrentMedia.RevisionId;
+        if (state_.run.CurrentMedia.Version != "0.00")
+            fullVersionId = state_.run.CurrentMedia.RevisionId;
     }
     if (out.choices.empty()) return false;
     // Both lists are sorted by the id, so the n-th choice belongs to the n-th group.
@@ -194,7 +197,8 @@ void InstallerFlow::BuildEntryList() {
         view_.SetMainCaption("Morvan(アンインストール)");
         // The group was offered only because this file read without fault
         // (CollectUninstallChoices); its result adds nothing here.
-        (void)ReadControlFile(state_.run, state_.env.VersionDownRoot + "\\" + state_.run.UninstallGroupName);
+        (void)ReadControlFile(state_.run,
+                              state_.env.VersionDownRoot + "\\" + state_.run.UninstallGroupName);
     }
     const std::string& title = state_.run.CurrentMedia.Title;
     const std::size_t comma = platform::FindCharDbcs(title, ',');
@@ -205,7 +209,9 @@ void InstallerFlow::BuildEntryList() {
     }
     view_.SetHeaderLabels(platform::CutToBytes(title1, kTitleLineBytes),
                           platform::CutToBytes(title2, kTitleLineBytes),
-                          state_.run.CurrentMedia.Version != "0.00" ? "Ver " + state_.run.CurrentMedia.VersionText : "",
+                          state_.run.CurrentMedia.Version != "0.00"
+                              ? "Ver " + state_.run.CurrentMedia.VersionText
+                              : "",
                           "管理番号[" + state_.run.CurrentMedia.RevisionId + "]");
     if (!state_.run.UninstallMode) {
         // A medium starts a new full-version group unless the kept group of the last
@@ -233,7 +239,8 @@ void InstallerFlow::BuildEntryList() {
     view_.SetEntryRows(rows);
     std::vector<std::string> notes;
     std::string text;
-    if (platform::FileExists(state_.env.ReadmeDocFile) && platform::ReadFileBytes(state_.env.ReadmeDocFile, text) == 0) {
+    if (platform::FileExists(state_.env.ReadmeDocFile) &&
+        platform::ReadFileBytes(state_.env.ReadmeDocFile, text) == 0) {
         notes = platform::SplitLines(text);
     }
     view_.SetNotesLines(notes);
@@ -242,7 +249,8 @@ void InstallerFlow::BuildEntryList() {
 void InstallerFlow::OkButtonClick() {
     if (state_.table.ScriptEntryCount() == 0 || jobRunning_ || mainClosed_) return;
     const std::string mediaDir =
-        state_.run.UninstallMode ? state_.env.VersionDownRoot + "\\" + state_.run.UninstallGroupName : state_.run.InstallDiskPath;
+        state_.run.UninstallMode ? state_.env.VersionDownRoot + "\\" + state_.run.UninstallGroupName
+                                 : state_.run.InstallDiskPath;
     if (!CheckMedia(state_.run, mediaDir)) return;
     std::string detail;
     if (!state_.run.UninstallMode) {
@@ -275,7 +283,9 @@ void InstallerFlow::OkButtonClick() {
         return;
     }
     if (state_.run.UninstallMode) {
-        if (FinishJobRecording(RemoveRevision(state_.env, state_.run.CurrentMedia, state_.run.CurrentMedia.RevisionId, detail), detail)) {
+        if (FinishJobRecording(RemoveRevision(state_.env, state_.run.CurrentMedia,
+                                              state_.run.CurrentMedia.RevisionId, detail),
+                               detail)) {
             NotifyUninstallDone();
         }
         CloseMain();
@@ -284,7 +294,8 @@ void InstallerFlow::OkButtonClick() {
     FinishInstallJob();
 }
 
-std::vector<JobRecordEntry> InstallerFlow::SelectedEntries(const std::vector<bool>& selection) const {
+std::vector<JobRecordEntry> InstallerFlow::SelectedEntries(
+    const std::vector<bool>& selection) const {
     std::vector<JobRecordEntry> entries;
     for (int i : TVerThread::RunOrder(state_.table, selection, state_.run.UninstallMode, false)) {
         entries.push_back({state_.table.Entry(i).MediaNo, state_.table.Entry(i).ScriptNo});
@@ -300,8 +311,8 @@ std::uint8_t InstallerFlow::RunJob(std::vector<bool> selection, bool freshRevisi
     // Reset before the worker starts: reset after it, it could wipe the count of a
     // command the worker has already run.
     state_.job.ExecutedCommandCount = 0;
-    worker_.Start(view_, state_, gate_, jobNumber_, std::move(selection), freshRevision, state_.run.UninstallMode,
-                  everyEntry);
+    worker_.Start(view_, state_, gate_, jobNumber_, std::move(selection), freshRevision,
+                  state_.run.UninstallMode, everyEntry);
     view_.HideMain();
     view_.SetTimerRunning(true);
     for (;;) {
@@ -374,7 +385,7 @@ bool InstallerFlow::HandleInterruptedJob() {
     JobRecord record;
     const JobRecordState state = ReadJobRecord(state_.env, record);
     if (state == JobRecordState::None) {
-        RemoveEndedJobRecord(state_);
+        RemoveEndedJobRecord(state_.env);
         return false;
     }
     // A record that cannot be read whole is still an interrupted job; unless it says
@@ -397,7 +408,8 @@ void InstallerFlow::RunInterruptedJob(const JobRecord& record) {
         // The group's own control file when it reads; otherwise the record's copy of
         // its fields stands (ReadControlFile changes nothing it cannot read whole).
         ControlFileProblem ignored;
-        (void)ReadControlFile(state_.run, state_.env.VersionDownRoot + "\\" + record.group, ignored);
+        (void)ReadControlFile(state_.run, state_.env.VersionDownRoot + "\\" + record.group,
+                              ignored);
     }
     std::vector<ScriptEntryRef> refs;
     if (!record.group.empty()) {
@@ -420,7 +432,8 @@ void InstallerFlow::RunInterruptedJob(const JobRecord& record) {
     if (!uninstall) {
         result = RestoreAfterInstallRollBack(state_, record, detail);
     } else if (!record.revision.empty() && !record.required.empty()) {
-        result = RemoveRevision(state_.env, state_.run.CurrentMedia, state_.run.CurrentMedia.RevisionId, detail);
+        result = RemoveRevision(state_.env, state_.run.CurrentMedia,
+                                state_.run.CurrentMedia.RevisionId, detail);
     }
     if (!FinishJobRecording(result, detail)) {
         NotifyRollBackFailed();
@@ -514,13 +527,15 @@ std::string InstallerFlow::DirSelectShown() {
 DialogOutcome InstallerFlow::DirSelectOk(const std::string& editText) {
     state_.run.InstallDiskPath = editText;
     RemoveTrailingBackslash(state_.run.InstallDiskPath);
-    if (!IsDriveAvailable(DriveLetterOf(state_.run.InstallDiskPath))) return DialogOutcome::StayOpen;
+    if (!IsDriveAvailable(DriveLetterOf(state_.run.InstallDiskPath)))
+        return DialogOutcome::StayOpen;
     if (!platform::DirectoryExists(state_.run.InstallDiskPath)) {
         ShowCodeMessage(kCodeDirMissing, "", state_.run);
         return DialogOutcome::StayOpen;
     }
     // A missing control file has shown code -4; a malformed one shows nothing.
-    if (ReadControlFile(state_.run, state_.run.InstallDiskPath) != 0) return DialogOutcome::StayOpen;
+    if (ReadControlFile(state_.run, state_.run.InstallDiskPath) != 0)
+        return DialogOutcome::StayOpen;
     if (!CheckMedia(state_.run, state_.run.InstallDiskPath)) return DialogOutcome::Cancel;
     return DialogOutcome::Ok;
 }
@@ -557,6 +572,7 @@ DialogOutcome InstallerFlow::VerSelectOk(int index) {
         } while (answer == IDRETRY);
         if (answer == IDABORT) outcome = DialogOutcome::Cancel;
     }
-    state_.run.UninstallGroupName = platform::CutToBytes(uninstallChoices_.groupNames[index], kGroupNameBytes);
+    state_.run.UninstallGroupName =
+        platform::CutToBytes(uninstallChoices_.groupNames[index], kGroupNameBytes);
     return outcome;
 }

@@ -18,10 +18,11 @@ int Broken(std::string& detail, const std::string& path) {
 
 // A whole-file copy that a crash cannot leave half done: the target holds the old or
 // the complete new contents (on the disk when WriteAheadSync).
-int CopyDurably(InstallerState& state, const std::string& source, const std::string& target, std::string& detail) {
+int CopyDurably(const InstallEnvironment& env, const std::string& source, const std::string& target,
+                std::string& detail) {
     std::string contents;
     if (platform::ReadFileBytes(source, contents) != 0) return Broken(detail, source);
-    if (platform::ReplaceFileBytes(target, contents, state.env.WriteAheadSync) != 0) {
+    if (platform::ReplaceFileBytes(target, contents, env.WriteAheadSync) != 0) {
         return Broken(detail, target);
     }
     return 0;
@@ -44,39 +45,44 @@ bool RemoveFolder(const std::string& dir) {
 
 // A folder moved from `from` to `to` (the same store, one rename), durable when
 // WriteAheadSync: both folders' entries are forced to the disk.
-int MoveFolder(InstallerState& state, const std::string& from, const std::string& to, std::string& detail) {
+int MoveFolder(const InstallEnvironment& env, const std::string& from, const std::string& to,
+               std::string& detail) {
     if (platform::MoveFileW(from, to) != 0) return Broken(detail, from);
-    if (state.env.WriteAheadSync) {
+    if (env.WriteAheadSync) {
         if (platform::FlushFileW(to) != 0) return Broken(detail, to);
-        if (platform::FlushFileW(state.env.VersionDownRoot) != 0) return Broken(detail, state.env.VersionDownRoot);
+        if (platform::FlushFileW(env.VersionDownRoot) != 0)
+            return Broken(detail, env.VersionDownRoot);
     }
     return 0;
 }
 
-std::string GroupDir(InstallerState& state, const std::string& group) { return state.env.VersionDownRoot + "\\" + group; }
+std::string GroupDir(const InstallEnvironment& env, const std::string& group) {
+    return env.VersionDownRoot + "\\" + group;
+}
 
 // The record of a job about to start, from CurrentMedia.
-JobRecord RecordOfMedium(const InstallerState& state, JobMode mode, const std::string& group) {
+JobRecord RecordOfMedium(const VERUP_FILE_REC& media, JobMode mode, const std::string& group) {
     JobRecord record;
     record.mode = mode;
     record.group = group;
-    record.title = state.run.CurrentMedia.Title;
-    record.mediaVersion = state.run.CurrentMedia.Version;
-    record.versionText = state.run.CurrentMedia.VersionText;
-    record.revision = state.run.CurrentMedia.RevisionId;
-    record.required = state.run.CurrentMedia.RequiredVersion;
-    record.mediaNo = state.run.CurrentMedia.MediaNo;
-    record.mediaCount = state.run.CurrentMedia.MediaCount;
-    record.downVersion = state.run.CurrentMedia.DownVersion;
+    record.title = media.Title;
+    record.mediaVersion = media.Version;
+    record.versionText = media.VersionText;
+    record.revision = media.RevisionId;
+    record.required = media.RequiredVersion;
+    record.mediaNo = media.MediaNo;
+    record.mediaCount = media.MediaCount;
+    record.downVersion = media.DownVersion;
     return record;
 }
 
 // Folder of an ended job removed, so that the new job's copies start clean. -13 when
 // an interrupted job's record is still there: it must be rolled back first.
-int PrepareRecordFolder(InstallerState& state, std::string& detail) {
+int PrepareRecordFolder(const InstallEnvironment& env, std::string& detail) {
     JobRecord ignored;
-    if (ReadJobRecord(state.env, ignored) != JobRecordState::None) return Broken(detail, JobRecordPath(state.env));
-    if (!RemoveFolder(JobRecordDir(state.env))) return Broken(detail, JobRecordDir(state.env));
+    if (ReadJobRecord(env, ignored) != JobRecordState::None)
+        return Broken(detail, JobRecordPath(env));
+    if (!RemoveFolder(JobRecordDir(env))) return Broken(detail, JobRecordDir(env));
     return 0;
 }
 
@@ -85,15 +91,16 @@ int PrepareRecordFolder(InstallerState& state, std::string& detail) {
 // makes the next start offer a roll-back that changes nothing).
 void WithdrawRecord(InstallerState& state) {
     std::string ignored;
-    if (state.record.MarkJobRecordDone(state.env, ignored)) RemoveEndedJobRecord(state);
+    if (state.record.MarkJobRecordDone(state.env, ignored)) RemoveEndedJobRecord(state.env);
     state.record.CloseJobRecord();
 }
 
 }  // namespace
 
 int BeginInstallJobRecord(InstallerState& state, bool holdPreviousGroup, std::string& detail) {
-    if (int result = PrepareRecordFolder(state, detail); result != 0) return result;
-    JobRecord record = RecordOfMedium(state, JobMode::Install, state.run.CurrentMedia.RevisionName);
+    if (int result = PrepareRecordFolder(state.env, detail); result != 0) return result;
+    JobRecord record = RecordOfMedium(state.run.CurrentMedia, JobMode::Install,
+                                      state.run.CurrentMedia.RevisionName);
 
     bool hadVersion = false;
     if (ReadStoredVersionValue(record.version, hadVersion) != 0) {
@@ -102,21 +109,24 @@ int BeginInstallJobRecord(InstallerState& state, bool holdPreviousGroup, std::st
     }
     record.hadVersion = hadVersion;
 
-    if (platform::CreateDirectoryTree(JobRecordDir(state.env)) != 0) return Broken(detail, JobRecordDir(state.env));
+    if (platform::CreateDirectoryTree(JobRecordDir(state.env)) != 0)
+        return Broken(detail, JobRecordDir(state.env));
     record.hadList = platform::FileExists(state.env.RevisionListFile);
     if (*record.hadList) {
-        if (int result = CopyDurably(state, state.env.RevisionListFile, SavedRevisionListPath(state.env), detail);
+        if (int result = CopyDurably(state.env, state.env.RevisionListFile,
+                                     SavedRevisionListPath(state.env), detail);
             result != 0) {
             return result;
         }
     }
-    const std::string group = GroupDir(state, record.group);
+    const std::string group = GroupDir(state.env, record.group);
     const bool groupExists = platform::DirectoryExists(group);
     record.held = holdPreviousGroup && groupExists;
     record.hadGroup = groupExists && !*record.held;
     record.hadControl = *record.hadGroup && platform::FileExists(group + ControlFileName);
     if (*record.hadControl) {
-        if (int result = CopyDurably(state, group + ControlFileName, SavedControlFilePath(state.env), detail);
+        if (int result = CopyDurably(state.env, group + ControlFileName,
+                                     SavedControlFilePath(state.env), detail);
             result != 0) {
             return result;
         }
@@ -128,7 +138,8 @@ int BeginInstallJobRecord(InstallerState& state, bool holdPreviousGroup, std::st
     if (*record.held) {
         // Written before the move: a crash between the two leaves HELD with no held
         // folder, which the roll-back reads as "the group never moved".
-        if (int result = MoveFolder(state, group, HeldGroupDir(state.env), detail); result != 0) {
+        if (int result = MoveFolder(state.env, group, HeldGroupDir(state.env), detail);
+            result != 0) {
             if (platform::DirectoryExists(group)) WithdrawRecord(state);
             return result;
         }
@@ -136,9 +147,11 @@ int BeginInstallJobRecord(InstallerState& state, bool holdPreviousGroup, std::st
     return 0;
 }
 
-int BeginUninstallJobRecord(InstallerState& state, const std::vector<JobRecordEntry>& entries, std::string& detail) {
-    if (int result = PrepareRecordFolder(state, detail); result != 0) return result;
-    JobRecord record = RecordOfMedium(state, JobMode::Uninstall, state.run.UninstallGroupName);
+int BeginUninstallJobRecord(InstallerState& state, const std::vector<JobRecordEntry>& entries,
+                            std::string& detail) {
+    if (int result = PrepareRecordFolder(state.env, detail); result != 0) return result;
+    JobRecord record =
+        RecordOfMedium(state.run.CurrentMedia, JobMode::Uninstall, state.run.UninstallGroupName);
     record.entries = entries;
     if (!state.record.OpenJobRecord(state.env, record, detail)) {
         WithdrawRecord(state);
@@ -154,16 +167,16 @@ int EndJobRecord(InstallerState& state, std::string& detail) {
         // removes a tree; whatever stays is removed with the folder below.
         (void)RunAndWait("", RemoveTreeCommandLine(HeldGroupDir(state.env)));
     }
-    RemoveEndedJobRecord(state);
+    RemoveEndedJobRecord(state.env);
     return 0;
 }
 
-void RemoveEndedJobRecord(InstallerState& state) {
+void RemoveEndedJobRecord(const InstallEnvironment& env) {
     JobRecord ignored;
-    if (ReadJobRecord(state.env, ignored) != JobRecordState::None) return;
+    if (ReadJobRecord(env, ignored) != JobRecordState::None) return;
     // Not reported: the job has ended; a folder that stays is removed at the next start
     // or before the next job (PrepareRecordFolder), which reports a failure.
-    (void)RemoveFolder(JobRecordDir(state.env));
+    (void)RemoveFolder(JobRecordDir(env));
 }
 
 void LoadMediaFromRecord(VERUP_FILE_REC& media, const JobRecord& record) {
@@ -187,15 +200,17 @@ std::vector<JobRecordEntry> RollBackOrder(const JobRecord& record) {
     return order;
 }
 
-int RestoreAfterInstallRollBack(InstallerState& state, const JobRecord& record, std::string& detail) {
+int RestoreAfterInstallRollBack(InstallerState& state, const JobRecord& record,
+                                std::string& detail) {
     if (!record.group.empty()) {
-        const std::string group = GroupDir(state, record.group);
+        const std::string group = GroupDir(state.env, record.group);
         if (record.held.value_or(false)) {
             // The held folder still there: the group of the interrupted job goes and the
             // previous one comes back. Gone: it was never moved, or is back already.
             if (platform::DirectoryExists(HeldGroupDir(state.env))) {
                 if (!RemoveFolder(group)) return Broken(detail, group);
-                if (int result = MoveFolder(state, HeldGroupDir(state.env), group, detail); result != 0) {
+                if (int result = MoveFolder(state.env, HeldGroupDir(state.env), group, detail);
+                    result != 0) {
                     return result;
                 }
             }
@@ -205,9 +220,10 @@ int RestoreAfterInstallRollBack(InstallerState& state, const JobRecord& record, 
             if (!RemoveFolder(group)) return Broken(detail, group);
         } else if (record.hadGroup.value_or(false) && record.hadControl) {
             const std::string control = group + ControlFileName;
-            const int result = *record.hadControl
-                                   ? CopyDurably(state, SavedControlFilePath(state.env), control, detail)
-                                   : DeleteIfPresent(control, detail);
+            const int result =
+                *record.hadControl
+                    ? CopyDurably(state.env, SavedControlFilePath(state.env), control, detail)
+                    : DeleteIfPresent(control, detail);
             if (result != 0) return result;
         }
     }
@@ -219,7 +235,8 @@ int RestoreAfterInstallRollBack(InstallerState& state, const JobRecord& record, 
     }
     if (record.hadList) {
         const int result = *record.hadList
-                               ? CopyDurably(state, SavedRevisionListPath(state.env), state.env.RevisionListFile, detail)
+                               ? CopyDurably(state.env, SavedRevisionListPath(state.env),
+                                             state.env.RevisionListFile, detail)
                                : DeleteIfPresent(state.env.RevisionListFile, detail);
         if (result != 0) return result;
     }

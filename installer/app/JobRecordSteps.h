@@ -26,7 +26,8 @@ int BeginInstallJobRecord(InstallerState& state, bool holdPreviousGroup, std::st
 
 // Uninstall job, before the worker starts: the record of the group UninstallGroupName
 // (CurrentMedia holds its control file) with the entries to run, in run order.
-int BeginUninstallJobRecord(InstallerState& state, const std::vector<JobRecordEntry>& entries, std::string& detail);
+int BeginUninstallJobRecord(InstallerState& state, const std::vector<JobRecordEntry>& entries,
+                            std::string& detail);
 
 // A job (or a roll-back) that has ended: the record is marked done (durable), then the
 // held group and the record's folder are removed. Only a failure of the marking is
@@ -36,7 +37,7 @@ int EndJobRecord(InstallerState& state, std::string& detail);
 
 // Removes the folder of the record when it holds no interrupted job (a job that ended
 // and was cut short while its folder was removed, or one that never started).
-void RemoveEndedJobRecord(InstallerState& state);
+void RemoveEndedJobRecord(const InstallEnvironment& env);
 
 // CurrentMedia as the record's job saw it (fields the record lacks stay as they are).
 void LoadMediaFromRecord(VERUP_FILE_REC& media, const JobRecord& record);
@@ -48,4 +49,5 @@ std::vector<JobRecordEntry> RollBackOrder(const JobRecord& record);
 // The roll-back of an install after its uninstall scripts ran: the group folder, its
 // control file or the held group put back, the registered version and the revision
 // list restored. A flag the record does not state leaves its part alone.
-int RestoreAfterInstallRollBack(InstallerState& state, const JobRecord& record, std::string& detail);
+int RestoreAfterInstallRollBack(InstallerState& state, const JobRecord& record,
+                                std::string& detail);

@@ -82,9 +82,15 @@ std::string LargeScript(int nn, int lines, bool references, int& referenceCount)
     int written = 6;
     for (int i = 0; written < lines - 1; ++i, ++written) {
         switch (i % 10) {
-            case 0: text += "C BIN\\表示" + std::to_string(i) + ".EXE " + Folder(kAppReference) + "\\BIN\\\r\n"; break;
+            case 0:
+                text += "C BIN\\表示" + std::to_string(i) + ".EXE " + Folder(kAppReference) +
+                        "\\BIN\\\r\n";
+                break;
             case 1: text += "D C:\\APP\\TMP\\*.TMP\r\n"; break;
-            case 2: text += "L DATA" + std::to_string(i) + ".LZH " + Folder(kInstallReference) + "\\DATA\r\n"; break;
+            case 2:
+                text += "L DATA" + std::to_string(i) + ".LZH " + Folder(kInstallReference) +
+                        "\\DATA\r\n";
+                break;
             case 3: text += "A LIST.LST " + Folder(kInstallReference) + "\r\n"; break;
             case 4: text += "R \"HKEY_CURRENT_USER\\SOFTWARE\\KEL\\ソフト\\V" + std::to_string(i) + "\" 1\r\n"; break;
             case 5: text += "IF !C:\\APP\\NONE" + std::to_string(i) + ".DLL\r\n"; break;
@@ -227,9 +233,10 @@ bool BenchRun(TempPrefix& prefix, InstallerState& state) {
     start = Now();
     for (int i = 0; i < kFiles; ++i) {
         std::string name = "F" + std::to_string(10000 + i) + ".BIN";
-        failures += platform::CopyFileW("K:\\FILES\\" + name, state.env.ExtractDir + "\\" + name, false) != 0;
-        failures +=
-            platform::CopyFileW(state.env.ExtractDir + "\\" + name, "C:\\DEST\\FLOOR\\" + name, false) != 0;
+        failures += platform::CopyFileW("K:\\FILES\\" + name, state.env.ExtractDir + "\\" + name,
+                                        false) != 0;
+        failures += platform::CopyFileW(state.env.ExtractDir + "\\" + name,
+                                        "C:\\DEST\\FLOOR\\" + name, false) != 0;
         failures += platform::DeleteFileW(state.env.ExtractDir + "\\" + name) != 0;
     }
     double floor = Seconds(start);
@@ -257,7 +264,8 @@ int FilesIn(const std::string& dir) {
 // any install: nothing at its destination and no store of the revision. The seconds
 // the engine took, or a negative value when the starting state could not be made.
 double RunUndoableEntry(InstallerState& state, bool sync) {
-    const std::string store = state.env.VersionDownRoot + "\\" + state.run.CurrentMedia.RevisionName;
+    const std::string store =
+        state.env.VersionDownRoot + "\\" + state.run.CurrentMedia.RevisionName;
     if (!RemoveTree("C:\\DEST\\UNDO") || !RemoveTree(store)) return -1.0;
     if (platform::PathExists("C:\\DEST\\UNDO") || platform::PathExists(store)) return -1.0;
     state.env.WriteAheadSync = sync;
@@ -267,7 +275,8 @@ double RunUndoableEntry(InstallerState& state, bool sync) {
     const double seconds = Seconds(start);
     std::string undo;
     int undoLines = 0;
-    if (platform::ReadFileBytes(store + "\\" + state.run.CurrentMedia.MediaNo + "\\INST01.DAT", undo) == 0) {
+    if (platform::ReadFileBytes(store + "\\" + state.run.CurrentMedia.MediaNo + "\\INST01.DAT",
+                                undo) == 0) {
         for (const std::string& line : platform::SplitLines(undo))
             undoLines += line.starts_with("D ") ? 1 : 0;
     }

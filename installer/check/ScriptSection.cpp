@@ -57,7 +57,8 @@ std::string FileName(const std::string& path) {
 std::string WhyNotListed(const VERUP_FILE_REC& media, ScriptScanNote note) {
     switch (note) {
         case ScriptScanNote::HeaderMismatch:
-            return "not listed: its first line is not the header \"" + ScriptHeaderLine(media) + "\"";
+            return "not listed: its first line is not the header \"" + ScriptHeaderLine(media) +
+                   "\"";
         case ScriptScanNote::NoCountedCommands:
             return "not listed: no counted command (only @HALTAPP, unknown letters, blank lines, "
                    "false IF blocks, or no section)";
@@ -122,7 +123,8 @@ bool ReportScriptScan(CheckRun& run) {
     const int found = ScanScripts(run.state, false);
     const ScanReport& report = run.state.scan;
     PrintLine("Scripts", std::to_string(report.scripts.size()) + " found, " +
-                             std::to_string(run.state.table.TotalCommandCount.load()) + " counted command(s)");
+                             std::to_string(run.state.table.TotalCommandCount.load()) +
+                             " counted command(s)");
     PrintEntries(run.state, "  ");
     if (report.stoppedOnWildcard) {
         PrintLine("Scan verdict", "UNUSABLE: the scan stopped, the installer lists no entry");
@@ -149,22 +151,28 @@ int ReportKeptGroups(CheckRun& run) {
 
     std::vector<platform::FindEntry> entries;
     // No store leaves the list empty; the count of groups below says so.
-    (void)platform::FindFiles(run.state.env.VersionDownRoot + "\\*", platform::FindSelection::AllEntries,
-                              entries);
+    (void)platform::FindFiles(run.state.env.VersionDownRoot + "\\*",
+                              platform::FindSelection::AllEntries, entries);
     const bool interrupted = ReportInterruptedJob(run) && run.interruptedJob;
     int groups = 0;
     for (const platform::FindEntry& entry : entries) {
-        if ((entry.attributes & platform::kAttrDirectory) == 0 || !IsRevisionStoreDir(run.state.env, entry.name)) continue;
+        if ((entry.attributes & platform::kAttrDirectory) == 0 ||
+            !IsRevisionStoreDir(run.state.env, entry.name))
+            continue;
         ++groups;
         PrintLine("Group", entry.name);
-        run.state.run.CurrentMedia.DownVersion.clear();  // a 4-line file must not show another group's
-        if (ReadControlFile(run.state.run, run.state.env.VersionDownRoot + "\\" + entry.name) != 0) {
+        run.state.run.CurrentMedia.DownVersion
+            .clear();  // a 4-line file must not show another group's
+        if (ReadControlFile(run.state.run, run.state.env.VersionDownRoot + "\\" + entry.name) !=
+            0) {
             PrintNote("no usable control file: the installer does not offer this group");
             continue;
         }
-        PrintNote("revision " + run.state.run.CurrentMedia.RevisionId + ", version " + run.state.run.CurrentMedia.VersionText +
-                  ", version before it: " +
-                  (run.state.run.CurrentMedia.DownVersion.empty() ? std::string("(none)") : run.state.run.CurrentMedia.DownVersion));
+        PrintNote("revision " + run.state.run.CurrentMedia.RevisionId + ", version " +
+                  run.state.run.CurrentMedia.VersionText + ", version before it: " +
+                  (run.state.run.CurrentMedia.DownVersion.empty()
+                       ? std::string("(none)")
+                       : run.state.run.CurrentMedia.DownVersion));
         run.state.run.UninstallGroupName = entry.name;
         // The count adds nothing: the entries are printed from the table the scan filled.
         (void)ScanScripts(run.state, false);

@@ -37,7 +37,8 @@ bool CLineCarries(const std::string& rel) { return rel.find(' ') == std::string:
 
 // Copies `source` to `target` (overwriting, creating the folders on the way) and makes
 // the copy durable. False with `failedPath` = target when any step fails.
-bool SaveCopy(const InstallerState& state, const std::string& source, const std::string& target, std::string& failedPath) {
+bool SaveCopy(const InstallerState& state, const std::string& source, const std::string& target,
+              std::string& failedPath) {
     failedPath = target;
     std::size_t cut = platform::FindLastCharDbcs(target, '\\');
     if (cut != std::string::npos && platform::CreateDirectoryTree(target.substr(0, cut)) != 0) {
@@ -91,7 +92,8 @@ std::string SavedArchiveName(const std::string& name) {
 // An archive is recorded for the folder `dir` when its name is recorded and one of
 // its saved copies is extracted back into that folder. (An archive whose files were
 // all new there is recorded by D lines, which cover its files one by one.)
-bool IsArchiveRecordedFor(const InstallerState& state, const std::string& name, const std::string& dir) {
+bool IsArchiveRecordedFor(const InstallerState& state, const std::string& name,
+                          const std::string& dir) {
     if (!IsRecordedInUndoScript(state.entry, name)) return false;
     const std::string archive = SavedArchiveName(name);
     for (const std::string& kept : ArchivesExtractedInto(state.entry, dir)) {
@@ -102,21 +104,25 @@ bool IsArchiveRecordedFor(const InstallerState& state, const std::string& name, 
 
 // Keeps a former file in the store and gives the undo line that copies it back to
 // destination + rel. False with the failing path.
-bool KeepFormerFile(const InstallerState& state, const std::string& source, const std::string& destination, const std::string& rel,
-                    std::string& undoLine, std::string& failedDetail) {
+bool KeepFormerFile(const InstallerState& state, const std::string& source,
+                    const std::string& destination, const std::string& rel, std::string& undoLine,
+                    std::string& failedDetail) {
     const std::string kept = FreeStoreName(state, rel);
     if (kept.empty()) {
         failedDetail = CurrentMediaStoreDir(state.env, state.run) + "\\" + rel;
         return false;
     }
-    if (!SaveCopy(state, source, CurrentMediaStoreDir(state.env, state.run) + "\\" + kept, failedDetail)) return false;
+    if (!SaveCopy(state, source, CurrentMediaStoreDir(state.env, state.run) + "\\" + kept,
+                  failedDetail))
+        return false;
     // A copy kept under another name is copied back under the file's own name.
     undoLine = kept == rel ? "C " + rel + " " + destination : "C " + kept + " " + destination + rel;
     return true;
 }
 
 // Records `undo` in the uninstall script in one write.
-bool Record(const InstallerState& state, const std::vector<std::string>& undo, std::string& failedDetail) {
+bool Record(const InstallerState& state, const std::vector<std::string>& undo,
+            std::string& failedDetail) {
     if (InsertUndoLines(state.env, state.entry, undo)) return true;
     failedDetail = state.entry.UndoScriptPath;
     return false;
@@ -131,9 +137,9 @@ bool CopyForArchive(const std::string& target, const std::string& copy) {
     return platform::CopyFileW(target, copy, false) == 0;
 }
 
-bool ArchiveBackup(const InstallerState& state, const std::string& line, const std::string& destination,
-                   const std::vector<std::string>& rels, const std::string& name,
-                   std::string& failedDetail) {
+bool ArchiveBackup(const InstallerState& state, const std::string& line,
+                   const std::string& destination, const std::vector<std::string>& rels,
+                   const std::string& name, std::string& failedDetail) {
     for (const std::string& rel : rels) {
         if (!platform::PathExists(destination + rel) && !DLineCarries(rel)) {
             failedDetail = line;
@@ -169,7 +175,8 @@ bool ArchiveBackup(const InstallerState& state, const std::string& line, const s
             failedDetail = CurrentMediaStoreDir(state.env, state.run) + "\\" + archive;
             return false;
         }
-        if (!SaveCopy(state, state.env.BackupDir + "\\" + archive, CurrentMediaStoreDir(state.env, state.run) + "\\" + kept, failedDetail)) {
+        if (!SaveCopy(state, state.env.BackupDir + "\\" + archive,
+                      CurrentMediaStoreDir(state.env, state.run) + "\\" + kept, failedDetail)) {
             return false;
         }
         undo.push_back("L " + kept + " " + destination);
@@ -181,9 +188,9 @@ bool ArchiveBackup(const InstallerState& state, const std::string& line, const s
 // C, A and P: a staged file that replaces an existing one saves that one and copies
 // it back; one that is new is deleted again. The file saved is the one the
 // destination holds before the staged file is copied over it.
-bool CopyBackup(const InstallerState& state, const std::string& line, const std::string& destination,
-                const std::vector<std::string>& rels, const std::string& comment,
-                std::string& failedDetail) {
+bool CopyBackup(const InstallerState& state, const std::string& line,
+                const std::string& destination, const std::vector<std::string>& rels,
+                const std::string& comment, std::string& failedDetail) {
     for (const std::string& rel : rels) {
         const bool exists = platform::FileExists(destination + rel);
         if (exists ? !CLineCarries(rel) : !DLineCarries(rel)) {
@@ -207,9 +214,9 @@ bool CopyBackup(const InstallerState& state, const std::string& line, const std:
 }
 
 // D: the staged files are the files the command is about to delete.
-bool DeleteBackup(const InstallerState& state, const std::string& line, const std::string& destination,
-                  const std::vector<std::string>& rels, const std::string& comment,
-                  std::string& failedDetail) {
+bool DeleteBackup(const InstallerState& state, const std::string& line,
+                  const std::string& destination, const std::vector<std::string>& rels,
+                  const std::string& comment, std::string& failedDetail) {
     for (const std::string& rel : rels) {
         if (!CLineCarries(rel)) {
             failedDetail = line;
@@ -219,7 +226,9 @@ bool DeleteBackup(const InstallerState& state, const std::string& line, const st
     std::vector<std::string> undo;
     for (const std::string& rel : rels) {
         std::string undoLine;
-        if (!KeepFormerFile(state, state.env.ExtractDir + "\\" + rel, destination, rel, undoLine, failedDetail)) return false;
+        if (!KeepFormerFile(state, state.env.ExtractDir + "\\" + rel, destination, rel, undoLine,
+                            failedDetail))
+            return false;
         undo.push_back(undoLine);
     }
     if (!comment.empty()) undo.push_back(";" + comment);
@@ -228,7 +237,8 @@ bool DeleteBackup(const InstallerState& state, const std::string& line, const st
 
 // The staged files relative to ExtractDir, through WorkListFile as the backup step
 // keeps them. False with the failing path when the list cannot be made.
-bool ListStagedFiles(const InstallerState& state, std::vector<std::string>& rels, std::string& failedDetail) {
+bool ListStagedFiles(const InstallerState& state, std::vector<std::string>& rels,
+                     std::string& failedDetail) {
     std::vector<std::string> staged;
     if (!ListTree(state.env.ExtractDir, staged)) {
         failedDetail = state.env.ExtractDir;
@@ -260,7 +270,8 @@ bool RecordStagedFiles(const InstallerState& state, const std::string& line, con
         case 'C':
             return CopyBackup(state, line, dir, rels, HasWildcard(name) ? name : "", failedDetail);
         case 'D':
-            return DeleteBackup(state, line, dir, rels, HasWildcard(name) ? name : "", failedDetail);
+            return DeleteBackup(state, line, dir, rels, HasWildcard(name) ? name : "",
+                                failedDetail);
         default:
             // A list file (the package list included) is saved whole as it was and
             // copied back, like a copied file: undoing the line operations instead
@@ -270,12 +281,14 @@ bool RecordStagedFiles(const InstallerState& state, const std::string& line, con
     }
 }
 
-bool RecordFileCommand(const InstallerState& state, const std::string& line, const std::string& dir, std::string& failedDetail) {
+bool RecordFileCommand(const InstallerState& state, const std::string& line, const std::string& dir,
+                       std::string& failedDetail) {
     const char command = line[0];
     std::string name = UndoTargetName(line);
     // Whatever name a line gives the package list, the file that changes is the
     // scrambled list: it is saved once, before the first change, under that name.
-    const bool packageList = (command == 'A' || command == 'P') && IsPackageListName(state.entry, name);
+    const bool packageList =
+        (command == 'A' || command == 'P') && IsPackageListName(state.entry, name);
     if (packageList) name = kPackageListFile;
     // The same archive extracted again where it was recorded: its saved copy holds the
     // oldest state of every file it brings.
@@ -288,7 +301,8 @@ bool RecordFileCommand(const InstallerState& state, const std::string& line, con
     const std::vector<std::string> rels = FilesNotCoveredInUndoScript(state.entry, dir, staged);
     // A command that staged nothing (a list line for a missing list) leaves its name
     // as a comment once.
-    const bool record = !rels.empty() || (staged.empty() && !IsRecordedInUndoScript(state.entry, name));
+    const bool record =
+        !rels.empty() || (staged.empty() && !IsRecordedInUndoScript(state.entry, name));
     const bool ok = !record || RecordStagedFiles(state, line, dir, rels, name, failedDetail);
     // Work file of the step: one that stays behind is rewritten by the next step.
     (void)platform::DeleteFileW(state.env.WorkListFile);
@@ -315,9 +329,10 @@ std::string UndoTargetName(const std::string& line) {
     return text;
 }
 
-bool BackupBeforeInstall(const InstallerState& state, const std::string& line, const std::string& destination,
-                         std::string& failedDetail) {
-    if (state.run.UninstallMode || state.entry.UndoScriptPath == kNonBackup || line.empty()) return true;
+bool BackupBeforeInstall(const InstallerState& state, const std::string& line,
+                         const std::string& destination, std::string& failedDetail) {
+    if (state.run.UninstallMode || state.entry.UndoScriptPath == kNonBackup || line.empty())
+        return true;
     std::string dir = destination;
     EnsureTrailingBackslash(dir);
 

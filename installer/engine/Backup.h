@@ -47,7 +47,7 @@
 // path that could not be written (a saved copy, the archive, the uninstall script, the
 // staging list) or the line itself (a name no undo line can carry, an archiver that
 // failed). Nothing is shown here: the executor reports and aborts.
-[[nodiscard]] bool BackupBeforeInstall(const InstallerState& state, const std::string& line, const std::string& destination,
-                                       std::string& failedDetail);
+[[nodiscard]] bool BackupBeforeInstall(const InstallerState& state, const std::string& line,
+                                       const std::string& destination, std::string& failedDetail);
 // The file name a command line works on (wildcards kept, blanks removed).
 std::string UndoTargetName(const std::string& line);

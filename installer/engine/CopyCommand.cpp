@@ -10,7 +10,8 @@
 #include "platform/FileSearch.h"
 #include "platform/Files.h"
 
-std::string ResolveMediumSource(const InstallEnvironment& env, const InstallRun& run, const RunningEntry& entry, const std::string& source) {
+std::string ResolveMediumSource(const InstallEnvironment& env, const InstallRun& run,
+                                const RunningEntry& entry, const std::string& source) {
     std::string path = source;
     if (run.UninstallMode) {
         // A kept uninstall script names its saved files by their bare names; they
@@ -46,7 +47,8 @@ int StageMatchingFiles(const InstallEnvironment& env, const std::string& resolve
 
 }  // namespace
 
-CommandResult CopyCommand(const InstallEnvironment& env, const InstallRun& run, const RunningEntry& entry, const std::string& line) {
+CommandResult CopyCommand(const InstallEnvironment& env, const InstallRun& run,
+                          const RunningEntry& entry, const std::string& line) {
     CommandResult result;
     std::string source, destination;
     if (!SplitCommandFields(line, source, destination)) {

@@ -46,8 +46,8 @@ std::set<std::string> LineSet(const std::vector<std::string>& lines) {
 // matching sourceDir + name, directory + that name is copied into ExtractDir when the
 // machine has it (a list the machine lacks is not an error: A leaves it missing, P
 // makes it empty). False with the path that could not be staged.
-bool StageTargets(const InstallEnvironment& env, const std::string& directory, const std::string& sourceDir, const std::string& name,
-                  std::string& failedPath) {
+bool StageTargets(const InstallEnvironment& env, const std::string& directory,
+                  const std::string& sourceDir, const std::string& name, std::string& failedPath) {
     std::vector<platform::FindEntry> sources;
     if (platform::FindFiles(sourceDir + name, platform::FindSelection::PlainFiles, sources) != 0) {
         failedPath = sourceDir + name;
@@ -71,17 +71,21 @@ CommandResult Failed(const std::string& detail) {
     return result;
 }
 
-bool ChangeList(const InstallEnvironment& env, bool add, const std::string& sourceDir, const std::string& name, std::string& failedPath) {
-    return add ? MergeListFile(env, sourceDir, name, failedPath) : PurgeListFile(env, sourceDir, name, failedPath);
+bool ChangeList(const InstallEnvironment& env, bool add, const std::string& sourceDir,
+                const std::string& name, std::string& failedPath) {
+    return add ? MergeListFile(env, sourceDir, name, failedPath)
+               : PurgeListFile(env, sourceDir, name, failedPath);
 }
 
 // The list-file steps between the package decoding and encoding: the medium's list
 // into BackupDir (install mode), the machine's lists into ExtractDir, and the line
 // operations on them. Code 0, or -13 with the detail.
-CommandResult StageListFile(const InstallEnvironment& env, const InstallRun& run, bool add, const std::string& directory, const std::string& sourceDir,
+CommandResult StageListFile(const InstallEnvironment& env, const InstallRun& run, bool add,
+                            const std::string& directory, const std::string& sourceDir,
                             const std::string& name) {
     if (!run.UninstallMode) {
-        if (CopyMatchingFiles(sourceDir, env.BackupDir + "\\", name) != 0) return Failed(env.BackupDir);
+        if (CopyMatchingFiles(sourceDir, env.BackupDir + "\\", name) != 0)
+            return Failed(env.BackupDir);
         // The flag of the kept copy only matters to replacing it later, and the copy
         // is replaced by the next command's (BackupDir is emptied after each command).
         (void)platform::ClearReadOnly(env.BackupDir + "\\" + name);
@@ -98,8 +102,8 @@ CommandResult StageListFile(const InstallEnvironment& env, const InstallRun& run
         return result;
     }
     std::vector<platform::FindEntry> staged;
-    const platform::WinError error =
-        platform::FindFiles(env.ExtractDir + "\\" + name, platform::FindSelection::PlainFiles, staged);
+    const platform::WinError error = platform::FindFiles(
+        env.ExtractDir + "\\" + name, platform::FindSelection::PlainFiles, staged);
     // Nothing staged: no list of the machine to change.
     if (error != 0 && error != platform::kErrorFileNotFound && error != platform::kErrorNoMoreFiles) {
         return Failed(env.ExtractDir);
@@ -116,7 +120,8 @@ bool IsPackageListName(const RunningEntry& entry, const std::string& name) {
     return !entry.CurrentPackageName.empty() && name == entry.CurrentPackageName;
 }
 
-bool MergeListFile(const InstallEnvironment& env, const std::string& sourceDir, const std::string& name, std::string& failedPath) {
+bool MergeListFile(const InstallEnvironment& env, const std::string& sourceDir,
+                   const std::string& name, std::string& failedPath) {
     const std::string source = sourceDir + name;
     const std::string target = env.ExtractDir + "\\" + name;
     std::vector<std::string> targetLines;
@@ -140,7 +145,8 @@ bool MergeListFile(const InstallEnvironment& env, const std::string& sourceDir, 
     return RewriteThroughScratch(env, target, targetLines, failedPath);
 }
 
-bool PurgeListFile(const InstallEnvironment& env, const std::string& sourceDir, const std::string& name, std::string& failedPath) {
+bool PurgeListFile(const InstallEnvironment& env, const std::string& sourceDir,
+                   const std::string& name, std::string& failedPath) {
     const std::string source = sourceDir + name;
     const std::string target = env.ExtractDir + "\\" + name;
     std::vector<std::string> kept;
@@ -166,7 +172,8 @@ bool PurgeListFile(const InstallEnvironment& env, const std::string& sourceDir, 
     return RewriteThroughScratch(env, target, kept, failedPath);
 }
 
-CommandResult ListFileCommand(const InstallEnvironment& env, const InstallRun& run, RunningEntry& entry, const std::string& line) {
+CommandResult ListFileCommand(const InstallEnvironment& env, const InstallRun& run,
+                              RunningEntry& entry, const std::string& line) {
     CommandResult result;
     std::string work = line;
     if (EndsWithBackslash(work)) work.pop_back();
@@ -192,7 +199,8 @@ CommandResult ListFileCommand(const InstallEnvironment& env, const InstallRun& r
     const bool isPackage = IsPackageListName(entry, name);
     const std::string plainPackage = env.WorkRoot + "\\" + entry.CurrentPackageName;
     std::string failedPath;
-    if (isPackage && !DecodePackageList(env.InstallDir + "\\" + kPackageListFile, plainPackage, failedPath)) {
+    if (isPackage &&
+        !DecodePackageList(env.InstallDir + "\\" + kPackageListFile, plainPackage, failedPath)) {
         return Failed(failedPath);
     }
     CommandResult staged = StageListFile(env, run, work[0] == 'A', directory, sourceDir, name);

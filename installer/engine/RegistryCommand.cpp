@@ -233,7 +233,8 @@ int RegistryCommand(const InstallerState& state, const std::string& line) {
     return 1;
 }
 
-bool RegistryBackup(const InstallerState& state, const std::string& line, std::string& failedDetail) {
+bool RegistryBackup(const InstallerState& state, const std::string& line,
+                    std::string& failedDetail) {
     if (!KeepsUndoScript(state)) return true;
     RegistryRequest request;
     if (!ParseRegistryLine(line, request)) return true;

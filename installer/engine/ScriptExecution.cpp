@@ -68,7 +68,8 @@ bool CopyReadmeLine(InstallerState& state, const std::string& line, const char* 
 // whole file is written at once. False with the path that failed.
 bool SaveControlFile(InstallerState& state, std::string& failedPath) {
     const std::string source = state.run.InstallDiskPath + ControlFileName;
-    const std::string target = state.env.VersionDownRoot + "\\" + state.run.CurrentMedia.RevisionName + ControlFileName;
+    const std::string target =
+        state.env.VersionDownRoot + "\\" + state.run.CurrentMedia.RevisionName + ControlFileName;
     std::string dir, name;
     SplitPath(target, dir, name);
     failedPath = dir;
@@ -184,7 +185,8 @@ bool RunScriptLines(InstallerState& state, const std::string& scriptPath) {
                         if (!state.run.UninstallMode) {
                             // An entry without an uninstall script keeps none: the one
                             // begun for this run goes (one already gone is wanted).
-                            if (UndoScriptActive(state)) written = DeleteOwnFile(state.entry.UndoScriptPath);
+                            if (UndoScriptActive(state))
+                                written = DeleteOwnFile(state.entry.UndoScriptPath);
                             if (written) state.entry.UndoScriptPath = kNonBackup;
                         }
                     } else if (first == 'R') {
@@ -200,7 +202,8 @@ bool RunScriptLines(InstallerState& state, const std::string& scriptPath) {
                         } else if (KeywordMatches(line, "UNINST,", 7)) {
                             lineState = InSection;
                             if (UndoScriptActive(state) && !undoSectionWritten) {
-                                written = AppendUndoScriptLines(state.env, state.entry, {line, "INSTEND"});
+                                written = AppendUndoScriptLines(state.env, state.entry,
+                                                                {line, "INSTEND"});
                                 undoSectionWritten = true;
                             }
                         }
@@ -227,7 +230,8 @@ bool RunScriptLines(InstallerState& state, const std::string& scriptPath) {
                     break;
                 case InReadme:
                     if (KeywordMatches(line, "READMEEND", 9)) lineState = Outside;
-                    if (!state.run.UninstallMode) written = CopyReadmeLine(state, line, "READMEEND");
+                    if (!state.run.UninstallMode)
+                        written = CopyReadmeLine(state, line, "READMEEND");
                     break;
             }
         }
@@ -264,7 +268,8 @@ void ExecuteScriptLine(InstallerState& state, const std::string& line,
     state.job.ExecutedCommandCount.fetch_add(1);
     bool ok = result.code >= 0;
     std::string detail = result.detail.empty() ? command : result.detail;
-    if (ok && !state.run.UninstallMode) ok = BackupBeforeInstall(state, command, result.destination, detail);
+    if (ok && !state.run.UninstallMode)
+        ok = BackupBeforeInstall(state, command, result.destination, detail);
     if (ok) {
         state.job.ReachJobCheckpoint(JobCheckpoint::AfterWriteAhead, number);
         // A job aborted meanwhile (the stop prompt confirmed) ends here, as a killed
@@ -298,7 +303,8 @@ int RunScript(InstallerState& state, int entryIndex, bool freshInstall) {
 
     std::string scriptPath;
     if (state.run.UninstallMode) {
-        scriptPath = UninstallScriptPath(state.env, state.run, tableEntry.MediaNo, tableEntry.ScriptNo);
+        scriptPath =
+            UninstallScriptPath(state.env, state.run, tableEntry.MediaNo, tableEntry.ScriptNo);
         state.entry.RunMediaNo = tableEntry.MediaNo;
         state.entry.UndoScriptPath = kNonBackup;
     } else {
@@ -310,7 +316,8 @@ int RunScript(InstallerState& state, int entryIndex, bool freshInstall) {
     if (!state.run.UninstallMode) {
         // The job's record names every tableEntry that ran before anything of it is
         // written, so that a roll-back after a crash finds its uninstall script.
-        if (!state.record.RecordJobEntry(state.env, state.run.CurrentMedia.MediaNo, tableEntry.ScriptNo, failedPath)) {
+        if (!state.record.RecordJobEntry(state.env, state.run.CurrentMedia.MediaNo,
+                                         tableEntry.ScriptNo, failedPath)) {
             FailJob(state, kCodeBrokenContent, failedPath);
             return 0;
         }
@@ -322,16 +329,19 @@ int RunScript(InstallerState& state, int entryIndex, bool freshInstall) {
     if (!RunScriptLines(state, scriptPath)) return 0;
 
     if (!state.run.UninstallMode) {
-        if (tableEntry.Status == kScriptUninstallable && freshInstall && !SaveControlFile(state, failedPath)) {
+        if (tableEntry.Status == kScriptUninstallable && freshInstall &&
+            !SaveControlFile(state, failedPath)) {
             FailJob(state, kCodeBrokenContent, failedPath);
             return 0;
         }
         const std::string marker = InstalledMarkerPath(state.env, state.run, tableEntry.ScriptNo);
-        if (platform::ReplaceFileBytes(marker, "", state.env.WriteAheadSync) != 0) FailJob(state, kCodeBrokenContent, marker);
+        if (platform::ReplaceFileBytes(marker, "", state.env.WriteAheadSync) != 0)
+            FailJob(state, kCodeBrokenContent, marker);
     } else {
         // The marker goes first: a run killed in between leaves the script, and the
         // uninstall can be run again to its end.
-        const std::string marker = UninstallMarkerPath(state.env, state.run, tableEntry.MediaNo, tableEntry.ScriptNo);
+        const std::string marker =
+            UninstallMarkerPath(state.env, state.run, tableEntry.MediaNo, tableEntry.ScriptNo);
         for (const std::string& path : {marker, scriptPath}) {
             if (!DeleteOwnFile(path)) {
                 FailJob(state, kCodeBrokenContent, path);

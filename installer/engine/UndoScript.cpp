@@ -18,8 +18,10 @@ bool ReadScript(const RunningEntry& entry, std::vector<std::string>& lines) {
     return platform::FileExists(entry.UndoScriptPath) && ReadLineFile(entry.UndoScriptPath, lines);
 }
 
-bool WriteScript(const InstallEnvironment& env, const RunningEntry& entry, const std::vector<std::string>& lines) {
-    return platform::ReplaceFileBytes(entry.UndoScriptPath, JoinLines(lines), env.WriteAheadSync) == 0;
+bool WriteScript(const InstallEnvironment& env, const RunningEntry& entry,
+                 const std::vector<std::string>& lines) {
+    return platform::ReplaceFileBytes(entry.UndoScriptPath, JoinLines(lines), env.WriteAheadSync) ==
+           0;
 }
 
 // The undo lines of the script: [first, end) between the "UNINST," line and the
@@ -82,7 +84,8 @@ bool LineRecords(const std::string& line, const std::string& name) {
 bool ReadUndoLines(const RunningEntry& entry, std::vector<std::string>& undo) {
     std::vector<std::string> script;
     std::size_t first = 0, end = 0;
-    if (!Kept(entry) || !ReadScript(entry, script) || !FindUndoSection(script, first, end)) return false;
+    if (!Kept(entry) || !ReadScript(entry, script) || !FindUndoSection(script, first, end))
+        return false;
     undo.assign(script.begin() + static_cast<std::ptrdiff_t>(first),
                 script.begin() + static_cast<std::ptrdiff_t>(end));
     return true;
@@ -112,12 +115,14 @@ bool CoveredFile(std::string line, std::string& target) {
 
 }  // namespace
 
-bool CreateUndoScript(const InstallEnvironment& env, const RunningEntry& entry, const std::string& headerLine) {
+bool CreateUndoScript(const InstallEnvironment& env, const RunningEntry& entry,
+                      const std::string& headerLine) {
     if (!Kept(entry)) return true;
     return WriteScript(env, entry, {headerLine});
 }
 
-bool AppendUndoScriptLines(const InstallEnvironment& env, const RunningEntry& entry, const std::vector<std::string>& lines) {
+bool AppendUndoScriptLines(const InstallEnvironment& env, const RunningEntry& entry,
+                           const std::vector<std::string>& lines) {
     if (!Kept(entry)) return true;
     std::vector<std::string> script;
     if (!ReadScript(entry, script)) return false;
@@ -125,7 +130,8 @@ bool AppendUndoScriptLines(const InstallEnvironment& env, const RunningEntry& en
     return WriteScript(env, entry, script);
 }
 
-bool InsertUndoLines(const InstallEnvironment& env, const RunningEntry& entry, const std::vector<std::string>& lines) {
+bool InsertUndoLines(const InstallEnvironment& env, const RunningEntry& entry,
+                     const std::vector<std::string>& lines) {
     if (!Kept(entry) || lines.empty()) return true;
     std::vector<std::string> script;
     std::size_t first = 0, end = 0;
@@ -134,7 +140,10 @@ bool InsertUndoLines(const InstallEnvironment& env, const RunningEntry& entry, c
     return WriteScript(env, entry, script);
 }
 
-bool InsertUndoLine(const InstallEnvironment& env, const RunningEntry& entry, const std::string& text) { return InsertUndoLines(env, entry, {text}); }
+bool InsertUndoLine(const InstallEnvironment& env, const RunningEntry& entry,
+                    const std::string& text) {
+    return InsertUndoLines(env, entry, {text});
+}
 
 bool UndoScriptHasLineWith(const RunningEntry& entry, const char* word) {
     std::vector<std::string> script;
@@ -154,7 +163,8 @@ bool IsRecordedInUndoScript(const RunningEntry& entry, const std::string& name) 
     return false;
 }
 
-std::vector<std::string> FilesNotCoveredInUndoScript(const RunningEntry& entry, const std::string& dir,
+std::vector<std::string> FilesNotCoveredInUndoScript(const RunningEntry& entry,
+                                                     const std::string& dir,
                                                      const std::vector<std::string>& rels) {
     std::vector<std::string> undo;
     if (!ReadUndoLines(entry, undo)) return rels;

@@ -20,16 +20,20 @@
 #include "installer/env/InstallEnvironment.h"
 
 // Creates (or replaces) the script with the header line alone.
-[[nodiscard]] bool CreateUndoScript(const InstallEnvironment& env, const RunningEntry& entry, const std::string& headerLine);
+[[nodiscard]] bool CreateUndoScript(const InstallEnvironment& env, const RunningEntry& entry,
+                                    const std::string& headerLine);
 // Appends lines at the end of the script (section lines, README lines).
-[[nodiscard]] bool AppendUndoScriptLines(const InstallEnvironment& env, const RunningEntry& entry, const std::vector<std::string>& lines);
+[[nodiscard]] bool AppendUndoScriptLines(const InstallEnvironment& env, const RunningEntry& entry,
+                                         const std::vector<std::string>& lines);
 // Inserts the lines, in order, just before the "INSTEND" that closes the "UNINST,"
 // section: the first line beginning with "INSTEND" after the section line, found as
 // the uninstall run reads the script (a README section, whose text lines may begin
 // with "INSTEND" or "UNINST,", is passed over). False also when the script holds no
 // such section: a record that has no place would leave the change uncovered.
-[[nodiscard]] bool InsertUndoLines(const InstallEnvironment& env, const RunningEntry& entry, const std::vector<std::string>& lines);
-[[nodiscard]] bool InsertUndoLine(const InstallEnvironment& env, const RunningEntry& entry, const std::string& text);
+[[nodiscard]] bool InsertUndoLines(const InstallEnvironment& env, const RunningEntry& entry,
+                                   const std::vector<std::string>& lines);
+[[nodiscard]] bool InsertUndoLine(const InstallEnvironment& env, const RunningEntry& entry,
+                                  const std::string& text);
 // True when the script exists and one of its lines holds `word`.
 bool UndoScriptHasLineWith(const RunningEntry& entry, const char* word);
 // True when `name` is recorded in the script already: only the undo lines count, and
@@ -44,7 +48,8 @@ bool IsRecordedInUndoScript(const RunningEntry& entry, const std::string& name);
 // "C <kept> <file>" that file, "D <path>" that path; compared without regard to case.
 // When the script cannot be read every file is returned: recording one again is
 // harmless, leaving one unrecorded is not.
-std::vector<std::string> FilesNotCoveredInUndoScript(const RunningEntry& entry, const std::string& dir,
+std::vector<std::string> FilesNotCoveredInUndoScript(const RunningEntry& entry,
+                                                     const std::string& dir,
                                                      const std::vector<std::string>& rels);
 // The kept-copy fields of the "L <kept> <dir>" lines that extract into the folder `dir`
 // (ending in "\"; compared without regard to case), in script order.

@@ -129,7 +129,7 @@ int ReadControlFile(InstallRun& run, const std::string& dir, ControlFileProblem&
     std::vector<std::string> lines;
     if (!platform::FileExists(path) || !ReadLines(path, lines)) {
         problem.reason = "the control file is missing or cannot be read";
-        if (!run.UninstallMode) ShowCodeMessage(kCodeNoControlFile, "");
+        if (!run.UninstallMode) ShowCodeMessage(kCodeNoControlFile, "", run);
         return kCodeNoControlFile;
     }
     for (std::string& line : lines) RemoveBlanks(line);
@@ -211,7 +211,7 @@ int ReadControlFile(InstallRun& run, const std::string& dir) {
 
 bool CheckMedia(InstallRun& run, const std::string& dir) {
     if (!platform::FileExists(dir + ControlFileName)) {
-        ShowCodeMessage(kCodeNoControlFile, "");
+        ShowCodeMessage(kCodeNoControlFile, "", run);
         return false;
     }
     return CheckVersionFit(run) == 0;

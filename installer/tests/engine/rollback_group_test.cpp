@@ -71,27 +71,28 @@ protected:
     }
 
     void RunAllEntries() {
-        int count = ScanScripts(false);
+        int count = ScanScripts(state_, false);
         for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, true);
+            if (state_.table.Entry(i).CommandCount != 0) RunScript(state_, i, true);
         }
     }
 
     void Uninstall() {
-        ResetJobState();
-        ResetScriptTable();
-        UninstallMode = true;
-        UninstallGroupName = CurrentMedia.RevisionName;
-        int count = ScanScripts(false);
+        StartNewJob();
+        state_.table.Clear();
+        state_.run.UninstallMode = true;
+        state_.run.UninstallGroupName = state_.run.CurrentMedia.RevisionName;
+        int count = ScanScripts(state_, false);
         ASSERT_GT(count, 0);
         for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, false);
+            if (state_.table.Entry(i).CommandCount != 0) RunScript(state_, i, false);
         }
-        EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+        EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     }
 
     std::vector<std::string> UndoScript(const std::string& nn) {
-        std::string text = Read(VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\01\\INST" + nn + ".DAT");
+        std::string text = Read(state_.env.VersionDownRoot + "\\" +
+                                state_.run.CurrentMedia.RevisionName + "\\01\\INST" + nn + ".DAT");
         return platform::SplitLines(text);
     }
 
@@ -125,7 +126,7 @@ TEST_F(RollbackGroup, InstallThenUninstallRestoresFilesListsPackageAndRegistry) 
     const MachineState before = Capture();
 
     RunAllEntries();
-    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    ASSERT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\OLD.TXT"), "new");
     EXPECT_EQ(Read("C:\\APP\\表示\\ソフト.TXT"), "dbcs");
     EXPECT_EQ(Read("C:\\APP\\CONF.INI"), "[new]\r\n");
@@ -191,15 +192,8 @@ TEST_F(RollbackGroup, InstallThenUninstallRestoresFilesListsPackageAndRegistry) 
     EXPECT_EQ(RegistryValues(RegRoot::CurrentUser, kTestKey), before.testValues);
     EXPECT_EQ(PackageText(), "PKG1\r\nPKG2\r\n");
     // The kept group is used up.
-    EXPECT_FALSE(platform::PathExists(VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\01"));
-}
-
-// Stops the job, as a confirmed stop does, once `allowed` commands have passed.
-int gAllowed = 0;
-bool StopAfterAllowed() {
-    if (gAllowed-- > 0) return true;
-    AbortJob();
-    return false;
+    EXPECT_FALSE(platform::PathExists(state_.env.VersionDownRoot + "\\" +
+                                      state_.run.CurrentMedia.RevisionName + "\\01"));
 }
 
 TEST_F(RollbackGroup, JobAbortedByFailedCommandUndoesExactlyWhatRan) {
@@ -209,7 +203,7 @@ TEST_F(RollbackGroup, JobAbortedByFailedCommandUndoesExactlyWhatRan) {
                           "A LIST.TXT C:\\APP", "INSTEND"}));
     const MachineState before = Capture();
     RunAllEntries();
-    ASSERT_EQ(JobState.load(), kJobAborted);
+    ASSERT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_FALSE(platform::FileExists("C:\\APP\\ADDED.INI"));
     EXPECT_EQ(Read("C:\\APP\\LIST.TXT"), "x\ny");
     std::vector<std::string> undo = UndoScript("00");
@@ -231,11 +225,16 @@ TEST_F(RollbackGroup, JobStoppedByTheUserUndoesExactlyWhatRan) {
                           "R HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\NEWVAL X",
                           "C ADDED.INI C:\\APP\\", "P REMOVE.LST C:\\APP", "INSTEND"}));
     const MachineState before = Capture();
-    gAllowed = 3;
-    SetCommandGate(&StopAfterAllowed);
+    // Stops the job, as a confirmed stop does, once three commands have passed.
+    int allowed = 3;
+    state_.job.SetCommandGate([this, &allowed] {
+        if (allowed-- > 0) return true;
+        state_.job.AbortJob();
+        return false;
+    });
     RunAllEntries();
-    SetCommandGate(nullptr);
-    ASSERT_EQ(JobState.load(), kJobAborted);
+    state_.job.SetCommandGate(nullptr);
+    ASSERT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_EQ(GetValue(RegRoot::LocalMachine, kAppKey, "NEWVAL"), "X");
     EXPECT_FALSE(platform::FileExists("C:\\APP\\ADDED.INI"));
     std::vector<std::string> undo = UndoScript("00");
