@@ -106,7 +106,8 @@ void DirectoryListBox::keyPressEvent(QKeyEvent* event) {
     QListWidget::keyPressEvent(event);
 }
 
-TDirViewDlg::TDirViewDlg() : FixedDialog("TDirViewDlg", 330, 350, EscapeKey::Ignored) {
+TDirViewDlg::TDirViewDlg(InstallerFlow& flow)
+    : FixedDialog("TDirViewDlg", 330, 350, EscapeKey::Ignored), flow_(flow) {
     setWindowTitle(FromSystem("ディレクトリー参照"));
     DriveLabel = MakeLabel(this, "DriveLabel", "ドライブ", QRect(14, 10, 300, 20));
     DriveCombo = new QComboBox(this);
@@ -172,7 +173,7 @@ void TDirViewDlg::DriveComboChange(int index) {
 
 void TDirViewDlg::OkButtonClick() {
     const std::string directory = DirectoryList->Directory();
-    if (InstallerFlow::DirViewOk(directory) == DialogOutcome::Ok) {
+    if (flow_.DirViewOk(directory) == DialogOutcome::Ok) {
         StartDir = directory;
         accept();
     }

@@ -36,7 +36,7 @@ private:
 class TDirViewDlg : public FixedDialog {
     Q_OBJECT
 public:
-    TDirViewDlg();
+    explicit TDirViewDlg(InstallerFlow& flow);
 
     // The directory the browser starts in, and after OK the directory chosen.
     std::string StartDir;
@@ -52,6 +52,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    InstallerFlow& flow_;
+
     void FillDrives();
     void SelectDriveOf(const std::string& directory);
     void DriveComboChange(int index);

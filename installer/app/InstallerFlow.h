@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "installer/app/InstallerView.h"
+#include "installer/app/PauseGate.h"
 #include "installer/app/VerThread.h"
+#include "installer/engine/InstallerState.h"
 #include "installer/env/JobRecord.h"
 #include "installer/env/VersionRecords.h"
 
@@ -31,7 +33,9 @@ struct UninstallChoices {
 
 class InstallerFlow {
 public:
-    // `lock` may be null (no hold on the work directories is taken).
+    // `lock` may be null (no hold on the work directories is taken). The flow owns the
+    // program's state (State()) and its pause gate, which it installs as the command
+    // gate of the state's job control.
     InstallerFlow(InstallerView& view, WorkRootLock* lock);
     ~InstallerFlow();
     InstallerFlow(const InstallerFlow&) = delete;
@@ -66,17 +70,26 @@ public:
     // The directory browser: whether the drive box may switch to `letter` (shows code -1
     // when not), and its OK logic for the list's directory.
     static bool DriveChangeAllowed(char letter);
-    static DialogOutcome DirViewOk(const std::string& directory);
+    DialogOutcome DirViewOk(const std::string& directory);
     // The version dialog's OK logic for the choice at `index` (-1: none selected).
     DialogOutcome VerSelectOk(int index);
 
     // Command line: sets InstallDiskPath and UninstallMode.
-    static void ParseCommandLine(const std::vector<std::string>& parameters);
+    void ParseCommandLine(const std::vector<std::string>& parameters);
     // The groups of the store under VersionDownRoot that can be uninstalled; false when
     // there are none. Reads each group's control file into CurrentMedia.
-    static bool CollectUninstallChoices(UninstallChoices& out);
+    bool CollectUninstallChoices(UninstallChoices& out);
     // "YYYY.MM.DD(version, title)" for the record `media`.
     static std::string ChoiceText(const VERUP_FILE_REC& media);
+
+    // The program's state: the environment, the run, the script table and the job. The
+    // dialogs' timer reads the job's progress through it.
+    InstallerState& State() { return state_; }
+    const InstallerState& State() const { return state_; }
+    // The gate the worker passes between commands and entries; the stop prompt closes it.
+    PauseGate& JobPauseGate() { return gate_; }
+    // Installs the pause gate as the command gate of State().job (as the flow starts).
+    void UseJobPauseGate();
 
     bool CloseOnShow() const { return closeOnShow_; }
     bool FreshRevision() const { return freshRevision_; }
@@ -97,7 +110,7 @@ private:
     // record stays. True when the job counts as done.
     bool FinishJobRecording(int result, std::string& detail);
     // The selected rows as the entries they stand for, in run order.
-    static std::vector<JobRecordEntry> SelectedEntries(const std::vector<bool>& selection);
+    std::vector<JobRecordEntry> SelectedEntries(const std::vector<bool>& selection) const;
     // At start: an interrupted job's prompt and, on OK, its roll-back or completion.
     // True when a record was found (the program then ends).
     bool HandleInterruptedJob();
@@ -105,6 +118,9 @@ private:
 
     InstallerView& view_;
     WorkRootLock* lock_;
+    // Declared before the worker: the worker is joined before they go.
+    InstallerState state_;
+    PauseGate gate_;
     TVerThread worker_;
     bool closeOnShow_ = false;
     bool interruptedJobChecked_ = false;

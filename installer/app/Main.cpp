@@ -26,11 +26,10 @@
 #include <string>
 
 #include "installer/app/InstallerFlow.h"
-#include "installer/app/PauseGate.h"
 #include "installer/app/ProgramForms.h"
 #include "installer/app/QtInstallerView.h"
 #include "installer/app/QtMessageSink.h"
-#include "installer/engine/JobState.h"
+#include "installer/engine/JobControl.h"
 #include "platform/CommandLine.h"
 
 namespace {
@@ -45,14 +44,9 @@ struct CrashPoint {
     JobCheckpoint point = JobCheckpoint::BeforeCommand;
     int command = 0;  // 0: no crash asked for
 };
-CrashPoint crashPoint;
 
-void CrashAtCheckpoint(JobCheckpoint point, int commandNumber) {
-    if (point == crashPoint.point && commandNumber == crashPoint.command) std::raise(SIGKILL);
-}
-
-// Reads MORVANUP_TEST_CRASH_AT; installs the hook when it names a command.
-void InstallCrashHook() {
+// Reads MORVANUP_TEST_CRASH_AT; installs the hook on `job` when it names a command.
+void InstallCrashHook(JobControl& job) {
     const char* value = std::getenv("MORVANUP_TEST_CRASH_AT");
     if (value == nullptr) return;
     const std::string text = value;
@@ -60,13 +54,17 @@ void InstallCrashHook() {
     while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
     if (digits == 0 || digits > 6) return;
     const std::string rest = text.substr(digits);
+    CrashPoint crashPoint;
     if (rest == ":ahead") {
         crashPoint.point = JobCheckpoint::AfterWriteAhead;
     } else if (!rest.empty()) {
         return;
     }
     crashPoint.command = std::atoi(text.substr(0, digits).c_str());
-    if (crashPoint.command > 0) SetJobCheckpointHook(&CrashAtCheckpoint);
+    if (crashPoint.command <= 0) return;
+    job.SetJobCheckpointHook([crashPoint](JobCheckpoint point, int commandNumber) {
+        if (point == crashPoint.point && commandNumber == crashPoint.command) std::raise(SIGKILL);
+    });
 }
 
 // The parameters of the Windows command line, without the program's own name.
@@ -98,12 +96,12 @@ int main(int argc, char** argv) {
     const bool autopilot = AutopilotRequested();
     QtMessageSink sink(autopilot);
     SetMessageSink(&sink);
-    SetCommandGate(&PassJobPauseGate);
-    InstallCrashHook();
 
     QtInstallerView view;
     QtWorkRootLock lock;
+    // The flow owns the program's state and installs its pause gate as the command gate.
     InstallerFlow flow(view, &lock);
+    InstallCrashHook(flow.State().job);
     auto forms = std::make_unique<ProgramForms>(flow, view, CommandLineParameters(argc, argv));
     TVermainDlg* vermain = forms->VermainDlg.get();
 
@@ -123,8 +121,6 @@ int main(int argc, char** argv) {
 
     // Destruction of the main dialog: the worker ends first, then the clean-up.
     flow.Cleanup();
-    SetCommandGate(nullptr);
-    SetJobCheckpointHook(nullptr);
     forms.reset();
     SetMessageSink(nullptr);
     return 0;

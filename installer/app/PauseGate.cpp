@@ -1,6 +1,5 @@
 #include "installer/app/PauseGate.h"
 
-#include "installer/engine/JobState.h"
 
 void PauseGate::Close() {
     std::lock_guard lock(mutex_);
@@ -20,15 +19,8 @@ bool PauseGate::IsClosed() const {
     return closed_;
 }
 
-bool PauseGate::Pass() {
+bool PauseGate::Pass(const JobControl& job) {
     std::unique_lock lock(mutex_);
     opened_.wait(lock, [this] { return !closed_; });
-    return !JobAborted();
+    return !job.JobAborted();
 }
-
-PauseGate& JobPauseGate() {
-    static PauseGate gate;
-    return gate;
-}
-
-bool PassJobPauseGate() { return JobPauseGate().Pass(); }

@@ -6,22 +6,19 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "installer/engine/JobControl.h"
+
 class PauseGate {
 public:
     void Close();
     void Open();
     bool IsClosed() const;
-    // Waits while the gate is closed. True when the job may go on, false when it has
+    // Waits while the gate is closed. True when the job may go on, false when `job` has
     // been aborted (JobState 3) meanwhile or before.
-    bool Pass();
+    bool Pass(const JobControl& job);
 
 private:
     mutable std::mutex mutex_;
     std::condition_variable opened_;
     bool closed_ = false;
 };
-
-// The one gate of the program's jobs, and the function the executor calls before each
-// command (installed with SetCommandGate).
-PauseGate& JobPauseGate();
-bool PassJobPauseGate();

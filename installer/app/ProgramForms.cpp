@@ -17,7 +17,7 @@ ProgramForms::ProgramForms(InstallerFlow& flow, QtInstallerView& view,
                            const std::vector<std::string>& parameters) {
     VermainDlg = std::make_unique<TVermainDlg>(flow);
     flow.Create(parameters);
-    DirViewDlg = std::make_unique<TDirViewDlg>();
+    DirViewDlg = std::make_unique<TDirViewDlg>(flow);
     DirSelectDlg = std::make_unique<TDirSelectDlg>(flow, *DirViewDlg);
     VerSelectDlg = std::make_unique<TVerSelectDlg>(flow);
     JyokyoDlg = std::make_unique<TJyokyoDlg>(flow);

@@ -134,7 +134,7 @@ void QtInstallerView::PostCloseProgressDialog(int jobNumber) {
 
 QtWorkRootLock::QtWorkRootLock() = default;
 
-QtWorkRootLock::~QtWorkRootLock() { delete lock_; }
+QtWorkRootLock::~QtWorkRootLock() = default;
 
 WorkRootLock::Result QtWorkRootLock::Acquire(const std::string& workRoot) {
     std::string host;
@@ -142,14 +142,13 @@ WorkRootLock::Result QtWorkRootLock::Acquire(const std::string& workRoot) {
         !QDir(QString::fromStdString(host)).exists()) {
         return Result::Unavailable;
     }
-    delete lock_;
-    lock_ = new QLockFile(QString::fromStdString(host) + QStringLiteral("/MORVANUP.LCK"));
+    lock_ = std::make_unique<QLockFile>(QString::fromStdString(host) +
+                                        QStringLiteral("/MORVANUP.LCK"));
     // Never stale by age: a run may take long. A lock whose program has ended is
     // recognised by its process id and taken over.
     lock_->setStaleLockTime(0);
     if (lock_->tryLock(0)) return Result::Taken;
     const bool held = lock_->error() == QLockFile::LockFailedError;
-    delete lock_;
-    lock_ = nullptr;
+    lock_.reset();
     return held ? Result::HeldByOther : Result::Unavailable;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <memory>
 
 #include "installer/app/InstallerView.h"
 
@@ -68,5 +69,5 @@ public:
     Result Acquire(const std::string& workRoot) override;
 
 private:
-    QLockFile* lock_ = nullptr;
+    std::unique_ptr<QLockFile> lock_;  // held while the program runs
 };

@@ -4,19 +4,20 @@
 
 #include "installer/app/InstallerView.h"
 #include "installer/app/PauseGate.h"
-#include "installer/engine/JobState.h"
+#include "installer/engine/InstallerState.h"
 #include "installer/engine/ScriptExecution.h"
 #include "installer/env/ScriptTable.h"
 
 TVerThread::~TVerThread() { Join(); }
 
-void TVerThread::Start(InstallerView& view, int jobNumber, std::vector<bool> selectedRows,
-                       bool freshRevision, bool uninstallMode, bool everyEntry) {
+void TVerThread::Start(InstallerView& view, InstallerState& state, PauseGate& gate, int jobNumber,
+                       std::vector<bool> selectedRows, bool freshRevision, bool uninstallMode,
+                       bool everyEntry) {
     Join();
     finished_ = false;
-    thread_ = std::thread([this, &view, jobNumber, rows = std::move(selectedRows), freshRevision,
-                           uninstallMode, everyEntry] {
-        Body(view, jobNumber, rows, freshRevision, uninstallMode, everyEntry);
+    thread_ = std::thread([this, &view, &state, &gate, jobNumber, rows = std::move(selectedRows),
+                           freshRevision, uninstallMode, everyEntry] {
+        Body(view, state, gate, jobNumber, rows, freshRevision, uninstallMode, everyEntry);
         finished_ = true;
     });
 }
@@ -25,16 +26,17 @@ void TVerThread::Join() {
     if (thread_.joinable()) thread_.join();
 }
 
-std::vector<int> TVerThread::RunOrder(const std::vector<bool>& selectedRows, bool uninstallMode,
+std::vector<int> TVerThread::RunOrder(const ScriptTable& table,
+                                      const std::vector<bool>& selectedRows, bool uninstallMode,
                                       bool everyEntry) {
     std::vector<int> order;
     std::size_t row = 0;
-    for (int i = 1; i <= ScriptEntryCount && i <= kMaxScriptEntries; ++i) {
+    for (int i = 1; i <= table.ScriptEntryCount(); ++i) {
         if (everyEntry) {
             order.push_back(i);
             continue;
         }
-        if (ScriptEntries[i].CommandCount == 0) continue;
+        if (table.Entry(i).CommandCount == 0) continue;
         const bool selected = row < selectedRows.size() && selectedRows[row];
         ++row;
         if (selected) order.push_back(i);
@@ -43,26 +45,28 @@ std::vector<int> TVerThread::RunOrder(const std::vector<bool>& selectedRows, boo
     return order;
 }
 
-void TVerThread::Body(InstallerView& view, int jobNumber, const std::vector<bool>& selectedRows,
-                      bool freshRevision, bool uninstallMode, bool everyEntry) {
+void TVerThread::Body(InstallerView& view, InstallerState& state, PauseGate& gate, int jobNumber,
+                      const std::vector<bool>& selectedRows, bool freshRevision,
+                      bool uninstallMode, bool everyEntry) {
     if (!uninstallMode) {
         view.PostInstLabel("インストール中");
     } else {
         view.PostProgressCaption("バージョンダウン中");
         view.PostInstLabel("アンインストール中");
     }
-    ExecutedCommandCount = 0;
-    for (int i : RunOrder(selectedRows, uninstallMode, everyEntry)) {
+    state.job.ExecutedCommandCount = 0;
+    for (int i : RunOrder(state.table, selectedRows, uninstallMode, everyEntry)) {
         // A stop being confirmed holds the worker here; once the job is aborted
         // (a failed command, a confirmed stop, the progress dialog closed) the
         // remaining entries are not started.
-        if (!JobPauseGate().Pass()) break;
-        view.PostTitleLabel(ScriptEntries[i].Title);
-        RunScript(i, freshRevision);
+        if (!gate.Pass(state.job)) break;
+        view.PostTitleLabel(state.table.Entry(i).Title);
+        RunScript(state, i, freshRevision);
     }
     // Finished, unless aborted: an aborted job stays aborted.
-    std::uint8_t state = JobState.load();
-    while (state != kJobAborted && !JobState.compare_exchange_weak(state, kJobFinished)) {
+    std::uint8_t jobState = state.job.JobState.load();
+    while (jobState != kJobAborted &&
+           !state.job.JobState.compare_exchange_weak(jobState, kJobFinished)) {
     }
     view.PostCloseProgressDialog(jobNumber);
 }

@@ -1,6 +1,8 @@
 // engine-bench: how long the installer's script engine takes on large media.
 //
-//   1. ScanScripts over 100 scripts of 1,000 lines each (target: under 0.5 s).
+//   1. ScanScripts over 100 scripts of 1,000 lines each (target: under 0.5 s), and the
+//      same scan over the same lines with every setting reference ("%...%") written
+//      out as plain text: the difference per reference is what expanding one costs.
 //   2. RunScript of one entry of 2,000 "C" lines, each copying a 16 KiB file through
 //      the staging directory, against "cp" of the same files in the same run
 //      (target: within 3 times the plain copy).
@@ -11,6 +13,7 @@
 // Works in a fresh temporary prefix (made by morvan-prefix from this program's own
 // folder) and prints its figures; the exit status is 0 unless the set-up failed.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -18,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/engine/JobState.h"
+#include "installer/engine/InstallerState.h"
 #include "installer/engine/ScriptExecution.h"
 #include "installer/engine/ScriptScan.h"
 #include "installer/env/InstallEnvironment.h"
@@ -49,22 +52,49 @@ std::string TwoDigit(int n) {
     return text;
 }
 
+// A job run from its start: no abort, no commands counted, no entry running.
+void StartNewJob(InstallerState& state) {
+    state.job.JobState = kJobRunning;
+    state.job.ExecutedCommandCount = 0;
+    state.entry = RunningEntry{};
+}
+
+// The setting references of the bench scripts, and the plain text that stands for each
+// in the scripts without references.
+constexpr const char* kAppReference = "%INSTALL_DRIVE\\INSTALL_AP_PATH%";
+constexpr const char* kInstallReference = "%KELSYS\\INSTALL%";
+constexpr const char* kToolsReference = "%KELSYS\\TOOLS%";
+constexpr const char* kPlainFolder = "C:\\MORVAN";
+
 // A script of `lines` lines as media carry them: comments, counted commands of every
-// letter with their folders named by setting references, IF blocks, a README section.
-std::string LargeScript(int nn, int lines) {
+// letter with their folders named by setting references (or, without `references`,
+// by plain folder names), IF blocks, a README section. `referenceCount` is increased
+// by the number of references written.
+std::string LargeScript(int nn, int lines, bool references, int& referenceCount) {
+    auto Folder = [&](const char* reference) {
+        if (!references) return std::string(kPlainFolder);
+        ++referenceCount;
+        return std::string(reference);
+    };
     std::string text = "; bench script " + TwoDigit(nn) + "\r\n2.10/20240101\r\n";
     text += "README\r\nこのスクリプトは計測用です。\r\nREADMEEND\r\n";
     text += "UNINST,計測用の項目 " + TwoDigit(nn) + "\r\n";
     int written = 6;
     for (int i = 0; written < lines - 1; ++i, ++written) {
         switch (i % 10) {
-            case 0: text += "C BIN\\表示" + std::to_string(i) + ".EXE %INSTALL_DRIVE\\INSTALL_AP_PATH%\\BIN\\\r\n"; break;
+            case 0:
+                text += "C BIN\\表示" + std::to_string(i) + ".EXE " + Folder(kAppReference) +
+                        "\\BIN\\\r\n";
+                break;
             case 1: text += "D C:\\APP\\TMP\\*.TMP\r\n"; break;
-            case 2: text += "L DATA" + std::to_string(i) + ".LZH %KELSYS\\INSTALL%\\DATA\r\n"; break;
-            case 3: text += "A LIST.LST %KELSYS\\INSTALL%\r\n"; break;
+            case 2:
+                text += "L DATA" + std::to_string(i) + ".LZH " + Folder(kInstallReference) +
+                        "\\DATA\r\n";
+                break;
+            case 3: text += "A LIST.LST " + Folder(kInstallReference) + "\r\n"; break;
             case 4: text += "R \"HKEY_CURRENT_USER\\SOFTWARE\\KEL\\ソフト\\V" + std::to_string(i) + "\" 1\r\n"; break;
             case 5: text += "IF !C:\\APP\\NONE" + std::to_string(i) + ".DLL\r\n"; break;
-            case 6: text += "X %KELSYS\\TOOLS%\\SETUP.EXE \"/Q\"\r\n"; break;
+            case 6: text += "X " + Folder(kToolsReference) + "\\SETUP.EXE \"/Q\"\r\n"; break;
             case 7: text += "END\r\n"; break;
             case 8: text += ";   a comment line in the section\r\n"; break;
             default: text += "@HALTAPP\r\n"; break;
@@ -74,40 +104,61 @@ std::string LargeScript(int nn, int lines) {
     return text;
 }
 
-bool Prepare(TempPrefix& prefix) {
+bool Prepare(TempPrefix& prefix, InstallerState& state) {
     prefix.InstallStandardProduct("2.00");
-    ResetInstallEnvironment();
-    ResetVersionRecords();
-    ResetScriptTable();
-    ResetJobState();
-    if (LoadInstallEnvironment() != 0) return false;
+    if (LoadInstallEnvironment(state.env) != 0) return false;
     prefix.MapNewDrive('K');
-    InstallDiskPath = "K:";
+    state.run.InstallDiskPath = "K:";
     if (platform::WriteFileBytes("K:\\MorvanUP.INF",
                                  "Morvan,計測\r\n2.10/20240101\r\n2.00/\r\n01/01\r\n") != 0) {
         return false;
     }
-    return ReadControlFile("K:") == 0;
+    return ReadControlFile(state.run, "K:") == 0;
 }
 
-// False when the medium could not be written: figures without their files mean nothing.
-bool BenchScan() {
+// Writes the 100 bench scripts (with or without setting references) and scans them
+// five times. False when the medium could not be written: figures without their files
+// mean nothing. `times` comes sorted; `referenceCount` counts the references of the
+// scripts the scan read.
+bool TimeScan(InstallerState& state, bool references, std::vector<double>& times,
+              int& entries, int& referenceCount) {
+    std::vector<int> perScript;
     for (int nn = 0; nn < 100; ++nn) {
-        const std::string script = LargeScript(nn, 1000);
+        int count = 0;
+        const std::string script = LargeScript(nn, 1000, references, count);
+        perScript.push_back(count);
         if (platform::WriteFileBytes("K:\\INST" + TwoDigit(nn) + ".DAT", script) != 0) return false;
     }
-    std::vector<double> times;
-    int entries = 0;
+    times.clear();
     for (int rep = 0; rep < 5; ++rep) {
         double start = Now();
-        entries = ScanScripts(false);
+        entries = ScanScripts(state, false);
         times.push_back(Seconds(start));
     }
     std::sort(times.begin(), times.end());
+    // A full table stops the probing: only the first `entries` scripts were read.
+    referenceCount = 0;
+    for (int nn = 0; nn < entries && nn < 100; ++nn) referenceCount += perScript[nn];
+    return true;
+}
+
+bool BenchScan(InstallerState& state) {
+    std::vector<double> times, plainTimes;
+    int entries = 0, references = 0, plainEntries = 0, plainReferences = 0;
+    if (!TimeScan(state, true, times, entries, references)) return false;
+    const std::int32_t counted = state.table.TotalCommandCount.load();
+    if (!TimeScan(state, false, plainTimes, plainEntries, plainReferences)) return false;
     std::printf("scan: 100 scripts x 1000 lines: %d entries, %d counted commands\n", entries,
-                TotalCommandCount.load());
+                counted);
     std::printf("scan: best %.3f s, median %.3f s (target < 0.5 s): %s\n", times.front(), times[2],
                 times[2] < 0.5 ? "met" : "NOT met");
+    std::printf("scan: the same lines without setting references: best %.3f s, median %.3f s\n",
+                plainTimes.front(), plainTimes[2]);
+    if (references > 0) {
+        std::printf("scan: per setting reference: %.2f us ((%.3f s - %.3f s) / %d references)\n",
+                    (times[2] - plainTimes[2]) * 1e6 / references, times[2], plainTimes[2],
+                    references);
+    }
     // The scripts go with the temporary prefix; removing them only keeps the next run small.
     for (int nn = 0; nn < 100; ++nn) {
         (void)platform::DeleteFileW("K:\\INST" + TwoDigit(nn) + ".DAT");
@@ -116,7 +167,7 @@ bool BenchScan() {
 }
 
 // False when the medium or the destination could not be prepared.
-bool BenchRun(TempPrefix& prefix) {
+bool BenchRun(TempPrefix& prefix, InstallerState& state) {
     const int kFiles = 2000;
     const std::string block(16 * 1024, 'x');
     std::string script = "2.10/20240101\r\nINST,大量コピー\r\n";
@@ -155,10 +206,10 @@ bool BenchRun(TempPrefix& prefix) {
     if (std::system(each.c_str()) != 0) std::printf("run: cp per file failed\n");
     double cpEach = Seconds(start);
 
-    ScanScripts(false);
-    ResetJobState();
+    ScanScripts(state, false);
+    StartNewJob(state);
     start = Now();
-    RunScript(1, false);
+    RunScript(state, 1, false);
     double engine = Seconds(start);
     int copied = 0;
     std::string engineHost;
@@ -167,12 +218,12 @@ bool BenchRun(TempPrefix& prefix) {
         copied += entry.is_regular_file() ? 1 : 0;
     }
     std::printf("run: %d C lines of 16 KiB: engine %.3f s (%d files installed, job state %d)\n",
-                kFiles, engine, copied, static_cast<int>(JobState.load()));
+                kFiles, engine, copied, static_cast<int>(state.job.JobState.load()));
     // The same entry again: every file now replaces one already installed, as a
     // version-up mostly does.
-    ResetJobState();
+    StartNewJob(state);
     start = Now();
-    RunScript(1, false);
+    RunScript(state, 1, false);
     double again = Seconds(start);
     std::printf("run: the same entry over the installed files: engine %.3f s\n", again);
     // The floor of the staging pipeline on this platform layer: for each file only
@@ -182,10 +233,11 @@ bool BenchRun(TempPrefix& prefix) {
     start = Now();
     for (int i = 0; i < kFiles; ++i) {
         std::string name = "F" + std::to_string(10000 + i) + ".BIN";
-        failures += platform::CopyFileW("K:\\FILES\\" + name, ExtractDir + "\\" + name, false) != 0;
-        failures +=
-            platform::CopyFileW(ExtractDir + "\\" + name, "C:\\DEST\\FLOOR\\" + name, false) != 0;
-        failures += platform::DeleteFileW(ExtractDir + "\\" + name) != 0;
+        failures += platform::CopyFileW("K:\\FILES\\" + name, state.env.ExtractDir + "\\" + name,
+                                        false) != 0;
+        failures += platform::CopyFileW(state.env.ExtractDir + "\\" + name,
+                                        "C:\\DEST\\FLOOR\\" + name, false) != 0;
+        failures += platform::DeleteFileW(state.env.ExtractDir + "\\" + name) != 0;
     }
     double floor = Seconds(start);
     if (failures != 0) std::printf("run: %d of the floor's file operations failed\n", failures);
@@ -211,34 +263,36 @@ int FilesIn(const std::string& dir) {
 // One run of the uninstallable entry (table entry 2, INST01.DAT) from the state before
 // any install: nothing at its destination and no store of the revision. The seconds
 // the engine took, or a negative value when the starting state could not be made.
-double RunUndoableEntry(bool sync) {
-    const std::string store = VersionDownRoot + "\\" + CurrentMedia.RevisionName;
+double RunUndoableEntry(InstallerState& state, bool sync) {
+    const std::string store =
+        state.env.VersionDownRoot + "\\" + state.run.CurrentMedia.RevisionName;
     if (!RemoveTree("C:\\DEST\\UNDO") || !RemoveTree(store)) return -1.0;
     if (platform::PathExists("C:\\DEST\\UNDO") || platform::PathExists(store)) return -1.0;
-    WriteAheadSync = sync;
-    ResetJobState();
+    state.env.WriteAheadSync = sync;
+    StartNewJob(state);
     const double start = Now();
-    RunScript(2, false);
+    RunScript(state, 2, false);
     const double seconds = Seconds(start);
     std::string undo;
     int undoLines = 0;
-    if (platform::ReadFileBytes(store + "\\" + CurrentMedia.MediaNo + "\\INST01.DAT", undo) == 0) {
+    if (platform::ReadFileBytes(store + "\\" + state.run.CurrentMedia.MediaNo + "\\INST01.DAT",
+                                undo) == 0) {
         for (const std::string& line : platform::SplitLines(undo))
             undoLines += line.starts_with("D ") ? 1 : 0;
     }
     std::printf(
         "write-ahead: %s: engine %.3f s (%d files installed, %d undo lines, job state %d)\n",
         sync ? "synced (power-cut safe)" : "in order only (crash safe)", seconds,
-        FilesIn("C:\\DEST\\UNDO"), undoLines, static_cast<int>(JobState.load()));
+        FilesIn("C:\\DEST\\UNDO"), undoLines, static_cast<int>(state.job.JobState.load()));
     return seconds;
 }
 
 // False when a starting state could not be made.
-bool BenchWriteAhead() {
-    const bool saved = WriteAheadSync;
-    const double unsynced = RunUndoableEntry(false);
-    const double synced = RunUndoableEntry(true);
-    WriteAheadSync = saved;
+bool BenchWriteAhead(InstallerState& state) {
+    const bool saved = state.env.WriteAheadSync;
+    const double unsynced = RunUndoableEntry(state, false);
+    const double synced = RunUndoableEntry(state, true);
+    state.env.WriteAheadSync = saved;
     if (unsynced < 0 || synced < 0) return false;
     std::printf("write-ahead sync cost: %.2f times\n", synced / unsynced);
     return true;
@@ -252,11 +306,12 @@ int main(int /*argc*/, char** argv) {
     setenv("MORVAN_BIN_DIR", binDir.c_str(), 0);
     ScriptedMessages messages;
     TempPrefix prefix;
-    if (!Prepare(prefix)) {
+    InstallerState state;
+    if (!Prepare(prefix, state)) {
         std::fprintf(stderr, "engine-bench: set-up failed\n");
         return 1;
     }
-    if (!BenchScan() || !BenchRun(prefix) || !BenchWriteAhead()) {
+    if (!BenchScan(state) || !BenchRun(prefix, state) || !BenchWriteAhead(state)) {
         std::fprintf(stderr, "engine-bench: the medium could not be prepared\n");
         return 1;
     }

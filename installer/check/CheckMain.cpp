@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
 
     // The medium is named as the installer's own command line names it.
     const ProgramOptions options = ParseProgramOptions(parameters);
-    CheckRun run;
+    InstallerState state;
+    CheckRun run(state);
     if (options.uninstall) {
         CapturedMessages messages;
         SetMessageSink(&messages);
@@ -64,8 +65,8 @@ int main(int argc, char** argv) {
     CapturedMessages messages;
     SetMessageSink(&messages);
     run.messages = &messages;
-    InstallDiskPath = run.mediumDir;
-    UninstallMode = false;
+    state.run.InstallDiskPath = run.mediumDir;
+    state.run.UninstallMode = false;
 
     for (Section section : kSections) {
         if (!section(run)) break;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/engine/InstallerState.h"
 #include "installer/env/MessageBox.h"
 
 // Exit codes of the tool.
@@ -34,8 +35,11 @@ private:
     std::vector<Box> boxes_;
 };
 
-// What the sections share.
+// What the sections share: the installer's state, owned by the tool's main, and the
+// findings of the sections.
 struct CheckRun {
+    explicit CheckRun(InstallerState& installerState) : state(installerState) {}
+    InstallerState& state;
     std::string mediumDir;          // as the installer holds it (upper-cased, no trailing "\")
     CapturedMessages* messages = nullptr;
     bool mediumUsable = false;      // set by the medium section

@@ -19,7 +19,7 @@ std::string Flag(const std::optional<bool>& flag) {
 bool ReportInterruptedJob(CheckRun& run) {
     LoadEnvironmentQuietly(run);
     JobRecord record;
-    const JobRecordState state = ReadJobRecord(record);
+    const JobRecordState state = ReadJobRecord(run.state.env, record);
     if (state == JobRecordState::None) {
         PrintLine("Interrupted job", "none");
         return true;
@@ -27,7 +27,8 @@ bool ReportInterruptedJob(CheckRun& run) {
     run.interruptedJob = true;
     const bool uninstall = record.mode == JobMode::Uninstall;
     std::string mode = !record.mode ? "UNKNOWN" : uninstall ? "UNINSTALL" : "INSTALL";
-    PrintLine("Interrupted job", mode + " of \"" + record.title + "\" (" + JobRecordPath() + ")");
+    PrintLine("Interrupted job",
+              mode + " of \"" + record.title + "\" (" + JobRecordPath(run.state.env) + ")");
     if (state == JobRecordState::Damaged) {
         PrintNote("DAMAGED: the record cannot be read whole; a roll-back puts back only what");
         PrintNote("it states");

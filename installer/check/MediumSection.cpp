@@ -21,7 +21,7 @@ void PrintTitleLine(const std::string& label, const std::string& text) {
 }
 
 bool Unusable(CheckRun& run, int code) {
-    ShowCodeMessage(code, "");
+    ShowCodeMessage(code, "", run.state.run);
     PrintLine("Verdict", "UNUSABLE");
     PrintMessages(run, "Message");
     run.verdict = kCheckUnusable;
@@ -37,7 +37,7 @@ bool ReportMedium(CheckRun& run) {
 
     PrintLine("Control file", dir + ControlFileName);
     ControlFileProblem problem;
-    const int result = ReadControlFile(dir, problem);
+    const int result = ReadControlFile(run.state.run, dir, problem);
     if (result == kCodeNoControlFile) {
         PrintLine("Verdict", "UNUSABLE: " + problem.reason);
         PrintMessages(run, "Message");
@@ -49,13 +49,13 @@ bool ReportMedium(CheckRun& run) {
             problem.line > 0 ? "line " + std::to_string(problem.line) + ": " : "";
         PrintLine("Verdict", "UNUSABLE: malformed control file, " + where + problem.reason);
         PrintNote("The installer lists no entries for this medium (code -5, not shown:");
-        PrintNote(CodeMessageText(kCodeBadControlFile, "") + ")");
+        PrintNote(CodeMessageText(kCodeBadControlFile, "", run.state.run) + ")");
         run.verdict = kCheckUnusable;
         return false;
     }
     run.mediumUsable = true;
 
-    const VERUP_FILE_REC& media = CurrentMedia;
+    const VERUP_FILE_REC& media = run.state.run.CurrentMedia;
     const std::size_t comma = platform::FindCharDbcs(media.Title, ',');
     PrintTitleLine("Title line 1", comma == std::string::npos ? "" : media.Title.substr(0, comma));
     PrintTitleLine("Title line 2",

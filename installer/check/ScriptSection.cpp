@@ -29,21 +29,22 @@ namespace {
 // A README document outside the prefix's work folders, removed when the report ends.
 class TemporaryReadme {
 public:
-    TemporaryReadme() {
+    explicit TemporaryReadme(InstallEnvironment& env) : env_(env) {
         std::random_device random;
         host_ = (std::filesystem::temp_directory_path() /
                  ("morvanup-readme-" + std::to_string(random()) + ".DOC"))
                     .string();
-        saved_ = ReadmeDocFile;
-        ReadmeDocFile = platform::ToWindowsPath(host_);
+        saved_ = env_.ReadmeDocFile;
+        env_.ReadmeDocFile = platform::ToWindowsPath(host_);
     }
     ~TemporaryReadme() {
-        ReadmeDocFile = saved_;
+        env_.ReadmeDocFile = saved_;
         std::error_code ignored;
         std::filesystem::remove(host_, ignored);
     }
 
 private:
+    InstallEnvironment& env_;
     std::string host_;
     std::string saved_;
 };
@@ -53,10 +54,11 @@ std::string FileName(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-std::string WhyNotListed(ScriptScanNote note) {
+std::string WhyNotListed(const VERUP_FILE_REC& media, ScriptScanNote note) {
     switch (note) {
         case ScriptScanNote::HeaderMismatch:
-            return "not listed: its first line is not the header \"" + ScriptHeaderLine() + "\"";
+            return "not listed: its first line is not the header \"" + ScriptHeaderLine(media) +
+                   "\"";
         case ScriptScanNote::NoCountedCommands:
             return "not listed: no counted command (only @HALTAPP, unknown letters, blank lines, "
                    "false IF blocks, or no section)";
@@ -69,14 +71,14 @@ std::string WhyNotListed(ScriptScanNote note) {
 }
 
 // The rows and notes of the last scan.
-void PrintEntries(const std::string& labelPrefix) {
-    const ScanReport& report = LastScanReport();
+void PrintEntries(const InstallerState& state, const std::string& labelPrefix) {
+    const ScanReport& report = state.scan;
     for (std::size_t i = 0; i < report.scripts.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
         const ScannedScript& script = report.scripts[i];
         const std::string& media = script.entry.MediaNo;
         std::string label = labelPrefix + (media.empty() ? "" : media + "\\") + FileName(script.path);
-        if (index > ScriptEntryCount) {
+        if (!state.table.HasEntry(index)) {
             // The scan stopped: the table is empty, the report still knows the entry.
             const bool last = i + 1 == report.scripts.size();
             PrintLine(label, "not offered, the scan " + std::string(last ? "stopped in this script" : "stopped later") +
@@ -85,17 +87,17 @@ void PrintEntries(const std::string& labelPrefix) {
             continue;
         }
         std::string row;
-        const int count = ScriptEntryLine(index, row);
+        const int count = ScriptEntryLine(state.table, index, row);
         if (count != 0) {
             PrintLine(label, "[" + row + "]  " + std::to_string(count) + " command(s)");
         } else {
-            PrintLine(label, WhyNotListed(script.note));
+            PrintLine(label, WhyNotListed(state.run.CurrentMedia, script.note));
         }
     }
     for (const ScanProblem& problem : report.problems) {
         PrintLine("Problem", FileName(problem.path) + " line " + std::to_string(problem.lineNumber) +
                                  ": " + problem.line);
-        PrintNote(CodeMessageText(problem.code, problem.line));
+        PrintNote(CodeMessageText(problem.code, problem.line, state.run));
     }
     if (report.tableFull) {
         PrintLine("Problem", "more scripts than the " + std::to_string(kMaxScriptEntries) +
@@ -107,22 +109,23 @@ void PrintEntries(const std::string& labelPrefix) {
 
 void LoadEnvironmentQuietly(CheckRun& run) {
     // A failure has been reported by the environment section with its own messages.
-    (void)LoadInstallEnvironment();
+    (void)LoadInstallEnvironment(run.state.env);
     run.messages->Take();  // the environment section has reported these already
 }
 
 bool ReportScriptScan(CheckRun& run) {
     if (!run.mediumUsable) return true;
     LoadEnvironmentQuietly(run);
-    InstallDiskPath = run.mediumDir;
-    UninstallMode = false;
-    TemporaryReadme readme;
+    run.state.run.InstallDiskPath = run.mediumDir;
+    run.state.run.UninstallMode = false;
+    TemporaryReadme readme(run.state.env);
 
-    const int found = ScanScripts(false);
-    const ScanReport& report = LastScanReport();
+    const int found = ScanScripts(run.state, false);
+    const ScanReport& report = run.state.scan;
     PrintLine("Scripts", std::to_string(report.scripts.size()) + " found, " +
-                             std::to_string(TotalCommandCount.load()) + " counted command(s)");
-    PrintEntries("  ");
+                             std::to_string(run.state.table.TotalCommandCount.load()) +
+                             " counted command(s)");
+    PrintEntries(run.state, "  ");
     if (report.stoppedOnWildcard) {
         PrintLine("Scan verdict", "UNUSABLE: the scan stopped, the installer lists no entry");
         run.verdict = kCheckUnusable;
@@ -133,7 +136,7 @@ bool ReportScriptScan(CheckRun& run) {
 
     std::string document;
     // A document that cannot be read is shown as empty.
-    (void)platform::ReadFileBytes(ReadmeDocFile, document);
+    (void)platform::ReadFileBytes(run.state.env.ReadmeDocFile, document);
     std::vector<std::string> lines = platform::SplitLines(document);
     PrintLine("README document", lines.empty() ? "(empty)" : std::to_string(lines.size()) + " line(s)");
     for (const std::string& line : lines) PrintNote("| " + line);
@@ -142,32 +145,38 @@ bool ReportScriptScan(CheckRun& run) {
 
 int ReportKeptGroups(CheckRun& run) {
     LoadEnvironmentQuietly(run);
-    UninstallMode = true;
-    TemporaryReadme readme;
-    PrintLine("Store", VersionDownRoot);
+    run.state.run.UninstallMode = true;
+    TemporaryReadme readme(run.state.env);
+    PrintLine("Store", run.state.env.VersionDownRoot);
 
     std::vector<platform::FindEntry> entries;
     // No store leaves the list empty; the count of groups below says so.
-    (void)platform::FindFiles(VersionDownRoot + "\\*", platform::FindSelection::AllEntries,
-                              entries);
+    (void)platform::FindFiles(run.state.env.VersionDownRoot + "\\*",
+                              platform::FindSelection::AllEntries, entries);
     const bool interrupted = ReportInterruptedJob(run) && run.interruptedJob;
     int groups = 0;
     for (const platform::FindEntry& entry : entries) {
-        if ((entry.attributes & platform::kAttrDirectory) == 0 || !IsRevisionStoreDir(entry.name)) continue;
+        if ((entry.attributes & platform::kAttrDirectory) == 0 ||
+            !IsRevisionStoreDir(run.state.env, entry.name))
+            continue;
         ++groups;
         PrintLine("Group", entry.name);
-        CurrentMedia.DownVersion.clear();  // a 4-line file must not show another group's
-        if (ReadControlFile(VersionDownRoot + "\\" + entry.name) != 0) {
+        run.state.run.CurrentMedia.DownVersion
+            .clear();  // a 4-line file must not show another group's
+        if (ReadControlFile(run.state.run, run.state.env.VersionDownRoot + "\\" + entry.name) !=
+            0) {
             PrintNote("no usable control file: the installer does not offer this group");
             continue;
         }
-        PrintNote("revision " + CurrentMedia.RevisionId + ", version " + CurrentMedia.VersionText +
-                  ", version before it: " +
-                  (CurrentMedia.DownVersion.empty() ? std::string("(none)") : CurrentMedia.DownVersion));
-        UninstallGroupName = entry.name;
+        PrintNote("revision " + run.state.run.CurrentMedia.RevisionId + ", version " +
+                  run.state.run.CurrentMedia.VersionText + ", version before it: " +
+                  (run.state.run.CurrentMedia.DownVersion.empty()
+                       ? std::string("(none)")
+                       : run.state.run.CurrentMedia.DownVersion));
+        run.state.run.UninstallGroupName = entry.name;
         // The count adds nothing: the entries are printed from the table the scan filled.
-        (void)ScanScripts(false);
-        PrintEntries("  ");
+        (void)ScanScripts(run.state, false);
+        PrintEntries(run.state, "  ");
         PrintMessages(run, "Scan message");
     }
     if (groups == 0) PrintLine("Groups", "none: the installer would say there is nothing to uninstall");

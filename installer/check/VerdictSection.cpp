@@ -3,10 +3,10 @@
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/VersionRecords.h"
 
-bool ReportInstalledVersion(CheckRun& /*run*/) {
+bool ReportInstalledVersion(CheckRun& run) {
     // Read without a message: the check below shows the installer's own.
-    if (LoadInstalledVersion() == 0) {
-        PrintLine("Installed version", InstalledVersion);
+    if (LoadInstalledVersion(run.state.run) == 0) {
+        PrintLine("Installed version", run.state.run.InstalledVersion);
     } else {
         PrintLine("Installed version",
                   "none (HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvan\\COMMON VERSION is missing or "
@@ -16,10 +16,10 @@ bool ReportInstalledVersion(CheckRun& /*run*/) {
 }
 
 bool ReportVerdict(CheckRun& run) {
-    if (CurrentMedia.RequiredVersion == "0.00") {
+    if (run.state.run.CurrentMedia.RequiredVersion == "0.00") {
         PrintNote("(no condition: the installed version is not consulted)");
     }
-    if (CheckMedia(run.mediumDir)) {
+    if (CheckMedia(run.state.run, run.mediumDir)) {
         if (run.interruptedJob) {
             PrintLine("Verdict",
                       "NOT YET: the medium fits, but the installer first deals with the "

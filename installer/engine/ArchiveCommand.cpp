@@ -10,7 +10,8 @@
 #include "platform/Files.h"
 #include "platform/Prefix.h"
 
-CommandResult ExtractArchiveCommand(const std::string& line) {
+CommandResult ExtractArchiveCommand(const InstallEnvironment& env, const InstallRun& run,
+                                    const RunningEntry& entry, const std::string& line) {
     CommandResult result;
     std::string archive, directory;
     if (!SplitSourceAndFolder(line, archive, directory, result)) return result;
@@ -18,10 +19,10 @@ CommandResult ExtractArchiveCommand(const std::string& line) {
     // is reported.
     (void)platform::CreateDirectoryTree(directory);
 
-    std::string resolved = ResolveMediumSource(archive);
+    std::string resolved = ResolveMediumSource(env, run, entry, archive);
     std::size_t cut = platform::FindLastPathDelimiter(resolved);
     std::string name = cut == std::string::npos ? resolved : resolved.substr(cut + 1);
-    std::string staged = ExtractDir + "\\" + name;
+    std::string staged = env.ExtractDir + "\\" + name;
 
     // The archive is worked on from the staging directory, never from the medium:
     // a copy that fails is an error, but the archiver still runs (and fails on the
@@ -34,8 +35,8 @@ CommandResult ExtractArchiveCommand(const std::string& line) {
     }
     // The archiver extracts into the current directory: started anywhere else it
     // would write outside the staging directory, so it is not started at all.
-    if (platform::SetCurrentDirectoryW(ExtractDir) != 0 ||
-        RunAndWait(LhaExePath, " x -rxcmn " + staged) != 0) {
+    if (platform::SetCurrentDirectoryW(env.ExtractDir) != 0 ||
+        RunAndWait(env.LhaExePath, " x -rxcmn " + staged) != 0) {
         result.code = kCodeBrokenContent;
     }
     // Tidying the staged archive: the result is decided already.

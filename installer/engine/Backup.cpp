@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "installer/engine/JobState.h"
+#include "installer/engine/InstallerState.h"
 #include "installer/engine/ListFileCommand.h"
 #include "installer/engine/PackageList.h"
 #include "installer/engine/RegistryBackup.h"
@@ -34,7 +34,8 @@ bool CLineCarries(const std::string& rel) { return rel.find(' ') == std::string:
 
 // Copies `source` to `target` (overwriting, creating the folders on the way) and makes
 // the copy durable. False with `failedPath` = target when any step fails.
-bool SaveCopy(const std::string& source, const std::string& target, std::string& failedPath) {
+bool SaveCopy(const InstallerState& state, const std::string& source, const std::string& target,
+              std::string& failedPath) {
     failedPath = target;
     std::size_t cut = platform::FindLastCharDbcs(target, '\\');
     if (cut != std::string::npos && platform::CreateDirectoryTree(target.substr(0, cut)) != 0) {
@@ -44,7 +45,7 @@ bool SaveCopy(const std::string& source, const std::string& target, std::string&
     // one; when the flag cannot be cleared, the copy below fails and is the result.
     if (platform::FileExists(target)) (void)platform::ClearReadOnly(target);
     if (platform::CopyFileW(source, target, false) != 0) return false;
-    return !WriteAheadSync || platform::FlushFileW(target) == 0;
+    return !state.env.WriteAheadSync || platform::FlushFileW(target) == 0;
 }
 
 // The name under which a former file is kept in the store folder of the medium. The
@@ -59,8 +60,8 @@ std::string NumberedStoreName(const std::string& name, int n) {
     return stem + "~" + TwoDigitNumber(n) + extension;
 }
 
-std::string FreeStoreName(const std::string& name) {
-    const std::string dir = CurrentMediaStoreDir() + "\\";
+std::string FreeStoreName(const InstallerState& state, const std::string& name) {
+    const std::string dir = CurrentMediaStoreDir(state.env, state.run) + "\\";
     if (!platform::PathExists(dir + name)) return name;
     for (int n = 1; n <= 99; ++n) {
         const std::string candidate = NumberedStoreName(name, n);
@@ -88,10 +89,11 @@ std::string SavedArchiveName(const std::string& name) {
 // An archive is recorded for the folder `dir` when its name is recorded and one of
 // its saved copies is extracted back into that folder. (An archive whose files were
 // all new there is recorded by D lines, which cover its files one by one.)
-bool IsArchiveRecordedFor(const std::string& name, const std::string& dir) {
-    if (!IsRecordedInUndoScript(name)) return false;
+bool IsArchiveRecordedFor(const InstallerState& state, const std::string& name,
+                          const std::string& dir) {
+    if (!IsRecordedInUndoScript(state.entry, name)) return false;
     const std::string archive = SavedArchiveName(name);
-    for (const std::string& kept : ArchivesExtractedInto(dir)) {
+    for (const std::string& kept : ArchivesExtractedInto(state.entry, dir)) {
         if (IsStoreNameOf(kept, archive)) return true;
     }
     return false;
@@ -99,23 +101,27 @@ bool IsArchiveRecordedFor(const std::string& name, const std::string& dir) {
 
 // Keeps a former file in the store and gives the undo line that copies it back to
 // destination + rel. False with the failing path.
-bool KeepFormerFile(const std::string& source, const std::string& destination, const std::string& rel,
-                    std::string& undoLine, std::string& failedDetail) {
-    const std::string kept = FreeStoreName(rel);
+bool KeepFormerFile(const InstallerState& state, const std::string& source,
+                    const std::string& destination, const std::string& rel, std::string& undoLine,
+                    std::string& failedDetail) {
+    const std::string kept = FreeStoreName(state, rel);
     if (kept.empty()) {
-        failedDetail = CurrentMediaStoreDir() + "\\" + rel;
+        failedDetail = CurrentMediaStoreDir(state.env, state.run) + "\\" + rel;
         return false;
     }
-    if (!SaveCopy(source, CurrentMediaStoreDir() + "\\" + kept, failedDetail)) return false;
+    if (!SaveCopy(state, source, CurrentMediaStoreDir(state.env, state.run) + "\\" + kept,
+                  failedDetail))
+        return false;
     // A copy kept under another name is copied back under the file's own name.
     undoLine = kept == rel ? "C " + rel + " " + destination : "C " + kept + " " + destination + rel;
     return true;
 }
 
 // Records `undo` in the uninstall script in one write.
-bool Record(const std::vector<std::string>& undo, std::string& failedDetail) {
-    if (InsertUndoLines(undo)) return true;
-    failedDetail = UndoScriptPath;
+bool Record(const InstallerState& state, const std::vector<std::string>& undo,
+            std::string& failedDetail) {
+    if (InsertUndoLines(state.env, state.entry, undo)) return true;
+    failedDetail = state.entry.UndoScriptPath;
     return false;
 }
 
@@ -128,9 +134,9 @@ bool CopyForArchive(const std::string& target, const std::string& copy) {
     return platform::CopyFileW(target, copy, false) == 0;
 }
 
-bool ArchiveBackup(const std::string& line, const std::string& destination,
-                   const std::vector<std::string>& rels, const std::string& name,
-                   std::string& failedDetail) {
+bool ArchiveBackup(const InstallerState& state, const std::string& line,
+                   const std::string& destination, const std::vector<std::string>& rels,
+                   const std::string& name, std::string& failedDetail) {
     for (const std::string& rel : rels) {
         if (!platform::PathExists(destination + rel) && !DLineCarries(rel)) {
             failedDetail = line;
@@ -146,7 +152,7 @@ bool ArchiveBackup(const std::string& line, const std::string& destination,
             continue;
         }
         ++saved;
-        const std::string copy = BackupDir + "\\" + rel;
+        const std::string copy = state.env.BackupDir + "\\" + rel;
         if (!CopyForArchive(target, copy)) {
             failedDetail = copy;
             return false;
@@ -156,31 +162,32 @@ bool ArchiveBackup(const std::string& line, const std::string& destination,
         const std::string archive = SavedArchiveName(name);
         // The former files travel as one archive with their relative paths, so that
         // extracting it over the destination puts every one of them back.
-        if (platform::SetCurrentDirectoryW(BackupDir) != 0 ||
-            RunAndWait(LhaExePath, " a -rxcmn " + archive + " *") != 0) {
+        if (platform::SetCurrentDirectoryW(state.env.BackupDir) != 0 ||
+            RunAndWait(state.env.LhaExePath, " a -rxcmn " + archive + " *") != 0) {
             failedDetail = line;
             return false;
         }
-        const std::string kept = FreeStoreName(archive);
+        const std::string kept = FreeStoreName(state, archive);
         if (kept.empty()) {
-            failedDetail = CurrentMediaStoreDir() + "\\" + archive;
+            failedDetail = CurrentMediaStoreDir(state.env, state.run) + "\\" + archive;
             return false;
         }
-        if (!SaveCopy(BackupDir + "\\" + archive, CurrentMediaStoreDir() + "\\" + kept, failedDetail)) {
+        if (!SaveCopy(state, state.env.BackupDir + "\\" + archive,
+                      CurrentMediaStoreDir(state.env, state.run) + "\\" + kept, failedDetail)) {
             return false;
         }
         undo.push_back("L " + kept + " " + destination);
     }
     undo.push_back(";" + name);
-    return Record(undo, failedDetail);
+    return Record(state, undo, failedDetail);
 }
 
 // C, A and P: a staged file that replaces an existing one saves that one and copies
 // it back; one that is new is deleted again. The file saved is the one the
 // destination holds before the staged file is copied over it.
-bool CopyBackup(const std::string& line, const std::string& destination,
-                const std::vector<std::string>& rels, const std::string& comment,
-                std::string& failedDetail) {
+bool CopyBackup(const InstallerState& state, const std::string& line,
+                const std::string& destination, const std::vector<std::string>& rels,
+                const std::string& comment, std::string& failedDetail) {
     for (const std::string& rel : rels) {
         const bool exists = platform::FileExists(destination + rel);
         if (exists ? !CLineCarries(rel) : !DLineCarries(rel)) {
@@ -196,17 +203,17 @@ bool CopyBackup(const std::string& line, const std::string& destination,
             continue;
         }
         std::string undoLine;
-        if (!KeepFormerFile(target, destination, rel, undoLine, failedDetail)) return false;
+        if (!KeepFormerFile(state, target, destination, rel, undoLine, failedDetail)) return false;
         undo.push_back(undoLine);
     }
     if (!comment.empty()) undo.push_back(";" + comment);
-    return Record(undo, failedDetail);
+    return Record(state, undo, failedDetail);
 }
 
 // D: the staged files are the files the command is about to delete.
-bool DeleteBackup(const std::string& line, const std::string& destination,
-                  const std::vector<std::string>& rels, const std::string& comment,
-                  std::string& failedDetail) {
+bool DeleteBackup(const InstallerState& state, const std::string& line,
+                  const std::string& destination, const std::vector<std::string>& rels,
+                  const std::string& comment, std::string& failedDetail) {
     for (const std::string& rel : rels) {
         if (!CLineCarries(rel)) {
             failedDetail = line;
@@ -216,11 +223,13 @@ bool DeleteBackup(const std::string& line, const std::string& destination,
     std::vector<std::string> undo;
     for (const std::string& rel : rels) {
         std::string undoLine;
-        if (!KeepFormerFile(ExtractDir + "\\" + rel, destination, rel, undoLine, failedDetail)) return false;
+        if (!KeepFormerFile(state, state.env.ExtractDir + "\\" + rel, destination, rel, undoLine,
+                            failedDetail))
+            return false;
         undo.push_back(undoLine);
     }
     if (!comment.empty()) undo.push_back(";" + comment);
-    return Record(undo, failedDetail);
+    return Record(state, undo, failedDetail);
 }
 
 // The staged files of the staging folder `extractDir`, relative to it. The listing is
@@ -250,48 +259,54 @@ bool ListStagedFiles(const std::string& extractDir, const std::string& listFile,
 }
 
 // Records the staged files `rels` of the command `line` (all of them need a record).
-bool RecordStagedFiles(const std::string& line, const std::string& dir,
+bool RecordStagedFiles(const InstallerState& state, const std::string& line, const std::string& dir,
                        const std::vector<std::string>& rels, const std::string& name,
                        std::string& failedDetail) {
     switch (line[0]) {
         case 'L':
         case 'Z':
-            return ArchiveBackup(line, dir, rels, name, failedDetail);
+            return ArchiveBackup(state, line, dir, rels, name, failedDetail);
         case 'C':
-            return CopyBackup(line, dir, rels, HasWildcard(name) ? name : "", failedDetail);
+            return CopyBackup(state, line, dir, rels, HasWildcard(name) ? name : "", failedDetail);
         case 'D':
-            return DeleteBackup(line, dir, rels, HasWildcard(name) ? name : "", failedDetail);
+            return DeleteBackup(state, line, dir, rels, HasWildcard(name) ? name : "",
+                                failedDetail);
         default:
             // A list file (the package list included) is saved whole as it was and
             // copied back, like a copied file: undoing the line operations instead
             // would also drop lines that were there before, re-add removed lines at
             // the end and create lists that did not exist.
-            return CopyBackup(line, dir, rels, name, failedDetail);
+            return CopyBackup(state, line, dir, rels, name, failedDetail);
     }
 }
 
-bool RecordFileCommand(const std::string& line, const std::string& dir, std::string& failedDetail) {
+bool RecordFileCommand(const InstallerState& state, const std::string& line, const std::string& dir,
+                       std::string& failedDetail) {
     const char command = line[0];
     std::string name = UndoTargetName(line);
     // Whatever name a line gives the package list, the file that changes is the
     // scrambled list: it is saved once, before the first change, under that name.
-    const bool packageList = (command == 'A' || command == 'P') && IsPackageListName(name);
+    const bool packageList =
+        (command == 'A' || command == 'P') && IsPackageListName(state.entry, name);
     if (packageList) name = kPackageListFile;
     // The same archive extracted again where it was recorded: its saved copy holds the
     // oldest state of every file it brings.
-    if ((command == 'L' || command == 'Z') && IsArchiveRecordedFor(name, dir)) return true;
+    if ((command == 'L' || command == 'Z') && IsArchiveRecordedFor(state, name, dir)) return true;
     std::vector<std::string> staged;
-    if (!ListStagedFiles(ExtractDir, WorkListFile, staged, failedDetail)) return false;
+    if (!ListStagedFiles(state.env.ExtractDir, state.env.WorkListFile, staged, failedDetail)) {
+        return false;
+    }
     // The first command that touches a file keeps its oldest state: a file an undo
     // line already puts back is neither saved nor recorded again, which would put a
     // later state back over it. The same name in another folder is another file.
-    const std::vector<std::string> rels = FilesNotCoveredInUndoScript(dir, staged);
+    const std::vector<std::string> rels = FilesNotCoveredInUndoScript(state.entry, dir, staged);
     // A command that staged nothing (a list line for a missing list) leaves its name
     // as a comment once.
-    const bool record = !rels.empty() || (staged.empty() && !IsRecordedInUndoScript(name));
-    const bool ok = !record || RecordStagedFiles(line, dir, rels, name, failedDetail);
+    const bool record =
+        !rels.empty() || (staged.empty() && !IsRecordedInUndoScript(state.entry, name));
+    const bool ok = !record || RecordStagedFiles(state, line, dir, rels, name, failedDetail);
     // Work file of the step: one that stays behind is rewritten by the next step.
-    (void)platform::DeleteFileW(WorkListFile);
+    (void)platform::DeleteFileW(state.env.WorkListFile);
     return ok;
 }
 
@@ -315,20 +330,21 @@ std::string UndoTargetName(const std::string& line) {
     return text;
 }
 
-bool BackupBeforeInstall(const std::string& line, const std::string& destination,
-                         std::string& failedDetail) {
-    if (UninstallMode || UndoScriptPath == kNonBackup || line.empty()) return true;
+bool BackupBeforeInstall(const InstallerState& state, const std::string& line,
+                         const std::string& destination, std::string& failedDetail) {
+    if (state.run.UninstallMode || state.entry.UndoScriptPath == kNonBackup || line.empty())
+        return true;
     std::string dir = destination;
     EnsureTrailingBackslash(dir);
 
     const char command = line[0];
     if (command == '@') {
-        if (IsRecordedInUndoScript(kHaltAppLine)) return true;
-        return Record({kHaltAppLine}, failedDetail);
+        if (IsRecordedInUndoScript(state.entry, kHaltAppLine)) return true;
+        return Record(state, {kHaltAppLine}, failedDetail);
     }
-    if (command == 'R') return RegistryBackup(line, failedDetail);
+    if (command == 'R') return RegistryBackup(state, line, failedDetail);
     if (std::string("APCDLZ").find(command) != std::string::npos) {
-        return RecordFileCommand(line, dir, failedDetail);
+        return RecordFileCommand(state, line, dir, failedDetail);
     }
     return true;
 }

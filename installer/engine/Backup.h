@@ -39,13 +39,15 @@
 
 #include <string>
 
+#include "installer/engine/InstallerState.h"
+
 // Called after a command succeeded and before its staged tree, deletion or value
 // reaches the machine. Returns true at once when UndoScriptPath is kNonBackup (and in
 // uninstall mode). False when the command must not go on: `failedDetail` is then the
 // path that could not be written (a saved copy, the archive, the uninstall script, the
 // staging list) or the line itself (a name no undo line can carry, an archiver that
 // failed). Nothing is shown here: the executor reports and aborts.
-[[nodiscard]] bool BackupBeforeInstall(const std::string& line, const std::string& destination,
-                                       std::string& failedDetail);
+[[nodiscard]] bool BackupBeforeInstall(const InstallerState& state, const std::string& line,
+                                       const std::string& destination, std::string& failedDetail);
 // The file name a command line works on (wildcards kept, blanks removed).
 std::string UndoTargetName(const std::string& line);

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "installer/engine/JobState.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/Messages.h"
 #include "installer/env/StringRoutines.h"
@@ -11,14 +10,15 @@
 #include "platform/FileSearch.h"
 #include "platform/Files.h"
 
-std::string ResolveMediumSource(const std::string& source) {
+std::string ResolveMediumSource(const InstallEnvironment& env, const InstallRun& run,
+                                const RunningEntry& entry, const std::string& source) {
     std::string path = source;
-    if (UninstallMode) {
+    if (run.UninstallMode) {
         // A kept uninstall script names its saved files by their bare names; they
         // all lie in the script's own media directory.
-        VersionDownPath(UninstallGroupName, RunMediaNo, path);
+        VersionDownPath(env.VersionDownRoot, run.UninstallGroupName, entry.RunMediaNo, path);
     } else {
-        JoinPath(InstallDiskPath, path);
+        JoinPath(run.InstallDiskPath, path);
     }
     return path;
 }
@@ -26,16 +26,16 @@ std::string ResolveMediumSource(const std::string& source) {
 namespace {
 
 // Stages every plain file of the source pattern under its own name.
-int StageMatchingFiles(const std::string& resolved) {
+int StageMatchingFiles(const InstallEnvironment& env, const std::string& resolved) {
     std::string dir, pattern;
     SplitPath(resolved, dir, pattern);
     std::vector<platform::FindEntry> found;
     if (platform::FindFiles(resolved, platform::FindSelection::PlainFiles, found) != 0) {
         return kCodeBrokenContent;
     }
-    if (CopyMatchingFiles(dir, ExtractDir + "\\", pattern) != 0) return kCodeBrokenContent;
+    if (CopyMatchingFiles(dir, env.ExtractDir + "\\", pattern) != 0) return kCodeBrokenContent;
     for (const auto& entry : found) {
-        std::string staged = ExtractDir + "\\" + entry.name;
+        std::string staged = env.ExtractDir + "\\" + entry.name;
         if (!platform::FileExists(staged)) return kCodeBrokenContent;
         // The staged file exists (checked above); its flag only matters to replacing it later.
         (void)platform::ClearReadOnly(staged);
@@ -45,7 +45,8 @@ int StageMatchingFiles(const std::string& resolved) {
 
 }  // namespace
 
-CommandResult CopyCommand(const std::string& line) {
+CommandResult CopyCommand(const InstallEnvironment& env, const InstallRun& run,
+                          const RunningEntry& entry, const std::string& line) {
     CommandResult result;
     std::string source, destination;
     if (!SplitCommandFields(line, source, destination)) {
@@ -53,7 +54,7 @@ CommandResult CopyCommand(const std::string& line) {
         result.code = kCodeBrokenContent;
         return result;
     }
-    std::string resolved = ResolveMediumSource(source);
+    std::string resolved = ResolveMediumSource(env, run, entry, source);
 
     std::string dir, name;
     SplitPath(destination, dir, name);
@@ -68,14 +69,14 @@ CommandResult CopyCommand(const std::string& line) {
     std::string sourceDir, sourceName;
     SplitPath(resolved, sourceDir, sourceName);
     if (HasWildcard(sourceName)) {
-        result.code = StageMatchingFiles(resolved);
+        result.code = StageMatchingFiles(env, resolved);
         return result;
     }
     if (name.empty()) name = sourceName;
 
     // CopyTree treats a missing source as an empty tree and succeeds; a C command
     // whose file is not there has failed, so the source is tested first.
-    std::string staged = ExtractDir + "\\" + name;
+    std::string staged = env.ExtractDir + "\\" + name;
     if (!platform::FileExists(resolved) || !CopyTree(resolved, staged)) {
         result.code = kCodeBrokenContent;
         return result;

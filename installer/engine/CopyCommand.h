@@ -2,12 +2,16 @@
 #pragma once
 #include <string>
 #include "installer/engine/CommandResult.h"
+#include "installer/engine/RunningEntry.h"
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/InstallRun.h"
 
 // Resolves the source from the medium (or the kept media directory in uninstall
 // mode) where source paths of script commands live: install mode JoinPath
 // (InstallDiskPath, source); uninstall mode the source's file name in the kept media
 // directory VersionDownRoot\UninstallGroupName\RunMediaNo.
-std::string ResolveMediumSource(const std::string& source);
+std::string ResolveMediumSource(const InstallEnvironment& env, const InstallRun& run,
+                                const RunningEntry& entry, const std::string& source);
 
 // `line` is upper-cased and blank-collapsed. The source is the text between the first
 // and second blank, the destination everything after the second blank. The
@@ -22,4 +26,5 @@ std::string ResolveMediumSource(const std::string& source);
 // matches, or the staging copy fails (the destination is still returned). A
 // directory not given in full would be taken against whatever the current directory
 // happens to be, and the D line that undoes the copy would be refused.
-CommandResult CopyCommand(const std::string& line);
+CommandResult CopyCommand(const InstallEnvironment& env, const InstallRun& run,
+                          const RunningEntry& entry, const std::string& line);

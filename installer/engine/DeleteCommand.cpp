@@ -9,7 +9,7 @@
 #include "platform/FileSearch.h"
 #include "platform/Files.h"
 
-CommandResult DeleteCommand(const std::string& line) {
+CommandResult DeleteCommand(const InstallEnvironment& env, const std::string& line) {
     CommandResult result;
     std::size_t blank = line.find(' ');
     std::string target = blank == std::string::npos ? std::string() : line.substr(blank + 1);
@@ -25,7 +25,7 @@ CommandResult DeleteCommand(const std::string& line) {
     }
     // Staged only: the files are deleted after the backup step of an uninstallable
     // entry has saved them, so a program stopped in between has lost nothing.
-    if (!pattern.empty() && CopyMatchingFiles(dir, ExtractDir + "\\", pattern) != 0) {
+    if (!pattern.empty() && CopyMatchingFiles(dir, env.ExtractDir + "\\", pattern) != 0) {
         result.code = kCodeBrokenContent;
         return result;
     }
@@ -33,10 +33,10 @@ CommandResult DeleteCommand(const std::string& line) {
     return result;
 }
 
-bool DeleteStagedFiles(const std::string& destination) {
+bool DeleteStagedFiles(const InstallEnvironment& env, const std::string& destination) {
     std::vector<platform::FindEntry> staged;
     const platform::WinError error =
-        platform::FindFiles(ExtractDir + "\\*", platform::FindSelection::PlainFiles, staged);
+        platform::FindFiles(env.ExtractDir + "\\*", platform::FindSelection::PlainFiles, staged);
     if (error != 0 && error != platform::kErrorFileNotFound && error != platform::kErrorNoMoreFiles) {
         return false;
     }

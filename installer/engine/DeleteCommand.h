@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 #include "installer/engine/CommandResult.h"
+#include "installer/env/InstallEnvironment.h"
 
 // Everything after the first blank is split at its last "\" (or ":") into the
 // directory and a DOS pattern. Every plain file that matches is copied into
@@ -11,9 +12,9 @@
 // the directory is not a full path ("D *.TMP", "D SUB\*.TMP", "D \*.TMP", "D C:*.TMP"):
 // it would be resolved against whatever the current directory happens to be; -13 also
 // when a matching file could not be staged.
-CommandResult DeleteCommand(const std::string& line);
+CommandResult DeleteCommand(const InstallEnvironment& env, const std::string& line);
 
 // The change of a D command: deletes from `destination` (ending in "\") every plain
 // file staged in ExtractDir, that is, exactly the files the backup step saved. True
 // when each is gone (one already gone counts); false at the first that stays.
-[[nodiscard]] bool DeleteStagedFiles(const std::string& destination);
+[[nodiscard]] bool DeleteStagedFiles(const InstallEnvironment& env, const std::string& destination);

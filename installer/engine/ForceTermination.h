@@ -2,7 +2,11 @@
 #pragma once
 #include <string>
 
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/InstallRun.h"
+
 // Always 1.
-int ForceTerminateApplications(const std::string& line);
+int ForceTerminateApplications(const InstallEnvironment& env, InstallRun& run,
+                               const std::string& line);
 // Program end: runs PAUSER when HALTAPP has run.
-void RunPauserIfHalted();
+void RunPauserIfHalted(const InstallEnvironment& env, const InstallRun& run);

@@ -1,18 +1,17 @@
 #include "installer/engine/RegistryBackup.h"
 
-#include "installer/engine/JobState.h"
 #include "installer/engine/RegistryLine.h"
 #include "installer/engine/UndoScript.h"
-#include "installer/env/InstallEnvironment.h"
 
-bool RegistryBackup(const std::string& line, std::string& failedDetail) {
-    if (UninstallMode || UndoScriptPath == kNonBackup) return true;
+bool RegistryBackup(const InstallerState& state, const std::string& line,
+                    std::string& failedDetail) {
+    if (state.run.UninstallMode || state.entry.UndoScriptPath == kNonBackup) return true;
     RegistryRequest request;
     if (!ParseRegistryLine(line, request)) return true;
     platform::RegKey key;
     if (OpenRequestKey(request, key) != 0) return true;
     const std::string valuePath = RegistryValuePath(request);
-    if (IsValueRecorded(UndoScriptPath, valuePath)) return true;
+    if (IsValueRecorded(state.entry.UndoScriptPath, valuePath)) return true;
     std::string undoText, storedName, undo;
     switch (ReadOldValue(request, undoText, storedName)) {
         case OldValue::Restorable: {
@@ -32,7 +31,7 @@ bool RegistryBackup(const std::string& line, std::string& failedDetail) {
             failedDetail = line;
             return false;
     }
-    if (InsertUndoLine(undo)) return true;
-    failedDetail = UndoScriptPath;
+    if (InsertUndoLine(state.env, state.entry, undo)) return true;
+    failedDetail = state.entry.UndoScriptPath;
     return false;
 }

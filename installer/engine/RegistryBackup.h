@@ -12,9 +12,12 @@
 
 #include <string>
 
+#include "installer/engine/InstallerState.h"
+
 // Inserts the undo line for the value's old state, once per value path and script.
 // Returns true at once in uninstall mode or when UndoScriptPath is kNonBackup.
 // Records nothing for an invalid line or a missing key. False when the uninstall
 // script could not be written (`failedDetail` its path) or the old value has become
 // one that cannot be restored (`failedDetail` the line).
-[[nodiscard]] bool RegistryBackup(const std::string& line, std::string& failedDetail);
+[[nodiscard]] bool RegistryBackup(const InstallerState& state, const std::string& line,
+                                  std::string& failedDetail);

@@ -1,6 +1,5 @@
 #include "installer/engine/RegistryCommand.h"
 
-#include "installer/engine/JobState.h"
 #include "installer/engine/RegistryLine.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/Messages.h"
@@ -8,7 +7,6 @@
 #include "platform/Cp932.h"
 #include "platform/Registry.h"
 
-std::string ScriptLineAsWritten;
 
 namespace {
 
@@ -25,15 +23,17 @@ bool Apply(const RegistryRequest& request) {
            platform::RegSetString(key, request.valueName, request.valueText) == 0;
 }
 
-bool KeepsUndoScript() { return !UninstallMode && UndoScriptPath != kNonBackup; }
+bool KeepsUndoScript(const InstallerState& state) {
+    return !state.run.UninstallMode && state.entry.UndoScriptPath != kNonBackup;
+}
 
 // The value name and text of the line as the script holds it, when it names the same
 // value: the restored value gets back its name's case, its case and its blanks.
-void TakeValueAsWritten(RegistryRequest& request) {
-    if (ScriptLineAsWritten.empty() || request.deleteValue) return;
+void TakeValueAsWritten(RegistryRequest& request, const std::string& lineAsWritten) {
+    if (lineAsWritten.empty() || request.deleteValue) return;
     std::string path, value;
     bool deleteValue = false;
-    if (!SplitRegistryLine(ScriptLineAsWritten, path, value, deleteValue) || deleteValue) return;
+    if (!SplitRegistryLine(lineAsWritten, path, value, deleteValue) || deleteValue) return;
     RegistryRequest written;
     ParseRegistryValuePath(path, written);
     std::string writtenPath = RegistryValuePath(written);
@@ -50,14 +50,14 @@ void TakeValueAsWritten(RegistryRequest& request) {
 
 }  // namespace
 
-int RegistryCommand(const std::string& line) {
+int RegistryCommand(const InstallerState& state, const std::string& line) {
     RegistryRequest request;
-    if (KeepsUndoScript()) {
+    if (KeepsUndoScript(state)) {
         // Only an old value that no undo line could restore stops the line here,
         // before anything has changed.
         std::string undoText, storedName;
         if (ParseRegistryLine(line, request) &&
-            !IsValueRecorded(UndoScriptPath, RegistryValuePath(request)) &&
+            !IsValueRecorded(state.entry.UndoScriptPath, RegistryValuePath(request)) &&
             ReadOldValue(request, undoText, storedName) == OldValue::Unrestorable) {
             return kCodeBrokenContent;
         }
@@ -69,16 +69,17 @@ int RegistryCommand(const std::string& line) {
     return 1;
 }
 
-int ApplyRegistryLine(const std::string& line) {
+int ApplyRegistryLine(const InstallerState& state, const std::string& line,
+                      const std::string& lineAsWritten) {
     RegistryRequest request;
     // In a section that keeps an uninstall script an invalid line, or one whose key
     // does not exist, is skipped without a trace (nothing was recorded for it).
-    const int skipped = KeepsUndoScript() ? 1 : kCodeBrokenContent;
+    const int skipped = KeepsUndoScript(state) ? 1 : kCodeBrokenContent;
     if (!ParseRegistryLine(line, request)) return skipped;
     platform::RegKey key;
     const platform::WinError error = OpenRequestKey(request, key);
     if (error == platform::kErrorFileNotFound) return skipped;
     if (error != 0) return kCodeBrokenContent;
-    if (UninstallMode) TakeValueAsWritten(request);
+    if (state.run.UninstallMode) TakeValueAsWritten(request, lineAsWritten);
     return Apply(request) ? 1 : kCodeBrokenContent;
 }

@@ -10,23 +10,23 @@
 
 #include <string>
 
-// The script line being carried out as the script file holds it: before setting
-// references are expanded, before upper-casing and before blanks are collapsed. The
-// executor sets it before each ExecuteScriptLine ("" when unknown). In uninstall mode
-// the R command takes its value text from this line when it names the same value
-// path, so that a restored value keeps its case, its blanks and its exact bytes; in
-// install mode the value text stays upper-cased as the executor passes it.
-extern std::string ScriptLineAsWritten;
+#include "installer/engine/InstallerState.h"
 
 // The command's own step, before the backup: parses and checks the line, changes
 // nothing. Install mode with an uninstall script: 1, or -13 for an old value that no
 // undo line could restore (an invalid line or a missing key is skipped without a trace
 // there). Otherwise: 1, or -13 for an invalid line or a key that does not exist.
-int RegistryCommand(const std::string& line);
+int RegistryCommand(const InstallerState& state, const std::string& line);
 // The change itself, after the backup: writes or deletes the value (the key's subkey
 // `section` is created for a write when needed). 1, or -13 when the value could not
 // be written or deleted, or the key could not be opened (a key that does not exist is
 // skipped as in RegistryCommand in an install run that keeps an uninstall script).
 // Deleting a value that is not there is success: an undo line written ahead for a
 // value that was then never set runs so.
-int ApplyRegistryLine(const std::string& line);
+// `lineAsWritten` is the same script line as the script file holds it: before setting
+// references are expanded, before upper-casing and before blanks are collapsed ("" when
+// unknown). In uninstall mode the value text is taken from it when it names the same
+// value path, so that a restored value keeps its case, its blanks and its exact bytes;
+// in install mode the value text stays upper-cased as the executor passes it.
+int ApplyRegistryLine(const InstallerState& state, const std::string& line,
+                      const std::string& lineAsWritten);

@@ -1,6 +1,6 @@
 #include "installer/engine/RegistryLine.h"
 
-#include "installer/engine/JobState.h"
+#include "installer/engine/RunningEntry.h"
 #include "installer/env/LineFiles.h"
 #include "platform/Cp932.h"
 

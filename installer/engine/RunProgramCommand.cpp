@@ -21,12 +21,12 @@ std::string ProgramCommandLine(const std::string& line) {
     return program + " " + arguments;
 }
 
-CommandResult RunProgramCommand(const std::string& line) {
+CommandResult RunProgramCommand(const InstallEnvironment& env, const std::string& line) {
     CommandResult result;
     std::string commandLine = ProgramCommandLine(line);
     // An X line without a program cannot start anything: the start failure a
     // Windows system reports for an empty name (2, file not found), which lets the
     // job go on as for any program that cannot be started.
-    result.code = commandLine.empty() ? 2 : RunDetachedAndWait("", commandLine);
+    result.code = commandLine.empty() ? 2 : RunDetachedAndWait("", commandLine, env.ToolsDir);
     return result;
 }

@@ -9,7 +9,6 @@
 #include "installer/engine/CopyCommand.h"
 #include "installer/engine/DeleteCommand.h"
 #include "installer/engine/ForceTermination.h"
-#include "installer/engine/JobState.h"
 #include "installer/engine/ListFileCommand.h"
 #include "installer/engine/RegistryCommand.h"
 #include "installer/engine/RunProgramCommand.h"
@@ -32,23 +31,23 @@ namespace {
 
 const char* const kLineEnd = "\r\n";
 
-bool UndoScriptActive() { return UndoScriptPath != kNonBackup; }
+bool UndoScriptActive(InstallerState& state) { return state.entry.UndoScriptPath != kNonBackup; }
 
 // Shows the message of `code` with `detail` (a line, or a path of ours that could not
 // be written) and ends the job.
-void FailJob(int code, const std::string& detail) {
+void FailJob(InstallerState& state, int code, const std::string& detail) {
     // A program's negative exit code may have no text of its own; the job must not
     // end without telling the user which line failed.
-    if (CodeMessageText(code, detail).empty()) code = kCodeBrokenContent;
-    ShowCodeMessage(code, detail);
-    AbortJob();
+    if (CodeMessageText(code, detail, state.run).empty()) code = kCodeBrokenContent;
+    ShowCodeMessage(code, detail, state.run);
+    state.job.AbortJob();
 }
 
 // Empties both staging directories completely, hidden entries included, so that
 // nothing of one command (or of a run that was killed) reaches another command's
 // destination. False with the directory that could not be emptied.
-bool ClearStaging(std::string& failedPath) {
-    for (const std::string* dir : {&ExtractDir, &BackupDir}) {
+bool ClearStaging(InstallerState& state, std::string& failedPath) {
+    for (const std::string* dir : {&state.env.ExtractDir, &state.env.BackupDir}) {
         if (ClearDirectory(*dir + "\\") != 0) {
             failedPath = *dir;
             return false;
@@ -59,18 +58,19 @@ bool ClearStaging(std::string& failedPath) {
 
 // Appends a README line to the uninstall script unless an earlier README section
 // has already been copied there (the README line, or its READMEEND line, present).
-bool CopyReadmeLine(const std::string& line, const char* alreadyCopiedMark) {
-    if (!UndoScriptActive() || !platform::FileExists(UndoScriptPath)) return true;
-    if (UndoScriptHasLineWith(alreadyCopiedMark)) return true;
-    return AppendUndoScriptLines({line});
+bool CopyReadmeLine(InstallerState& state, const std::string& line, const char* alreadyCopiedMark) {
+    if (!UndoScriptActive(state) || !platform::FileExists(state.entry.UndoScriptPath)) return true;
+    if (UndoScriptHasLineWith(state.entry, alreadyCopiedMark)) return true;
+    return AppendUndoScriptLines(state.env, state.entry, {line});
 }
 
 // Keeps the medium's control file in the store, with the version installed before
 // this revision as a fifth line, so that a later version-down can restore it. The
 // whole file is written at once. False with the path that failed.
-bool SaveControlFile(std::string& failedPath) {
-    const std::string source = InstallDiskPath + ControlFileName;
-    const std::string target = VersionDownRoot + "\\" + CurrentMedia.RevisionName + ControlFileName;
+bool SaveControlFile(InstallerState& state, std::string& failedPath) {
+    const std::string source = state.run.InstallDiskPath + ControlFileName;
+    const std::string target =
+        state.env.VersionDownRoot + "\\" + state.run.CurrentMedia.RevisionName + ControlFileName;
     std::string dir, name;
     SplitPath(target, dir, name);
     failedPath = dir;
@@ -89,12 +89,12 @@ bool SaveControlFile(std::string& failedPath) {
     // A copy kept read-only by an earlier install refuses the replacement below,
     // which then reports the failure.
     if (platform::FileExists(target)) (void)platform::ClearReadOnly(target);
-    return platform::ReplaceFileBytes(target, rewritten, WriteAheadSync) == 0;
+    return platform::ReplaceFileBytes(target, rewritten, state.env.WriteAheadSync) == 0;
 }
 
 // Removes the kept media directory once its last marker has gone.
-void RemoveMediaDirIfDone(const std::string& mediaNo) {
-    std::string dir = UninstallMediaDir(mediaNo);
+void RemoveMediaDirIfDone(InstallerState& state, const std::string& mediaNo) {
+    std::string dir = UninstallMediaDir(state.env, state.run, mediaNo);
     if (FileExistsByPattern(dir + "\\INST*.DA_") == 0) return;
     // The exit code is not looked at: what stays behind is an empty or stray folder
     // without markers, which no scan lists as an entry.
@@ -107,32 +107,32 @@ bool DeleteOwnFile(const std::string& path) {
     return error == 0 || error == platform::kErrorFileNotFound;
 }
 
-CommandResult Dispatch(const std::string& line) {
+CommandResult Dispatch(InstallerState& state, const std::string& line) {
     char first = line.empty() ? '\0' : line[0];
     CommandResult result;
     switch (first) {
         case '@':
-            ForceTerminateApplications(line);
+            ForceTerminateApplications(state.env, state.run, line);
             result.code = 1;
             break;
         case 'A':
         case 'P':
-            result = ListFileCommand(line);
+            result = ListFileCommand(state.env, state.run, state.entry, line);
             break;
         case 'C':
-            result = CopyCommand(line);
+            result = CopyCommand(state.env, state.run, state.entry, line);
             break;
         case 'D':
-            result = DeleteCommand(line);
+            result = DeleteCommand(state.env, line);
             break;
         case 'L':
-            result = ExtractArchiveCommand(line);
+            result = ExtractArchiveCommand(state.env, state.run, state.entry, line);
             break;
         case 'R':
-            result.code = RegistryCommand(line);
+            result.code = RegistryCommand(state, line);
             break;
         case 'X':
-            result = RunProgramCommand(line);
+            result = RunProgramCommand(state.env, line);
             break;
         case 'Z':
             result.code = kCodeUnsupported;
@@ -147,27 +147,28 @@ CommandResult Dispatch(const std::string& line) {
 // The change a command makes once everything it needs is recorded: the staged tree
 // to its destination (result 0), the staged files deleted (D), the value written or
 // deleted (R). True when it was made in full.
-bool ApplyCommand(const std::string& line, const CommandResult& result) {
-    if (result.code == 0) return CopyTree(ExtractDir + "\\", result.destination);
-    if (line[0] == 'D') return DeleteStagedFiles(result.destination);
-    if (line[0] == 'R') return ApplyRegistryLine(line) > 0;
+bool ApplyCommand(InstallerState& state, const std::string& line, const CommandResult& result,
+                  const std::string& lineAsWritten) {
+    if (result.code == 0) return CopyTree(state.env.ExtractDir + "\\", result.destination);
+    if (line[0] == 'D') return DeleteStagedFiles(state.env, result.destination);
+    if (line[0] == 'R') return ApplyRegistryLine(state, line, lineAsWritten) > 0;
     return true;
 }
 
 // The executor's reading of one script. Returns true when the header matched and
 // every line was read (the job was not aborted on the way).
-bool RunScriptLines(const std::string& scriptPath) {
+bool RunScriptLines(InstallerState& state, const std::string& scriptPath) {
     std::vector<std::string> lines;
     if (!ReadLineFile(scriptPath, lines)) return false;
-    ScriptGrammar grammar(ScriptHeaderLine(), UninstallMode, ReadmeOpening::AsRun);
+    ScriptGrammar grammar(ScriptHeaderLine(state.run.CurrentMedia), state.run.UninstallMode,
+                          ReadmeOpening::AsRun);
     bool headerFound = false;
     bool undoSectionWritten = false;
 
     for (const std::string& raw : lines) {
-        if (JobAborted()) return false;
+        if (state.job.JobAborted()) return false;
         if (IsSkippedLine(raw)) continue;
         std::string line = platform::UpperCase(ExpandScriptLine(raw));
-        ScriptLineAsWritten = raw;  // an uninstall run's R line restores values as written
         // Every write into the uninstall script is checked: a script that lacks what
         // was done cannot undo it.
         bool written = true;
@@ -177,141 +178,155 @@ bool RunScriptLines(const std::string& scriptPath) {
                 return false;
             case ScriptLineKind::Header:
                 headerFound = true;
-                if (!UninstallMode) written = CreateUndoScript(line);
+                if (!state.run.UninstallMode) {
+                    written = CreateUndoScript(state.env, state.entry, line);
+                }
                 break;
             case ScriptLineKind::SectionStart:
-                if (grammar.Section() == ScriptSection::Install && !UninstallMode) {
+                if (grammar.Section() == ScriptSection::Install && !state.run.UninstallMode) {
                     // An entry without an uninstall script keeps none: the one begun
                     // for this run goes (one already gone is wanted).
-                    if (UndoScriptActive()) written = DeleteOwnFile(UndoScriptPath);
-                    if (written) UndoScriptPath = kNonBackup;
+                    if (UndoScriptActive(state)) {
+                        written = DeleteOwnFile(state.entry.UndoScriptPath);
+                    }
+                    if (written) state.entry.UndoScriptPath = kNonBackup;
                 } else if (grammar.Section() == ScriptSection::Uninstallable &&
-                           UndoScriptActive() && !undoSectionWritten) {
-                    written = AppendUndoScriptLines({line, "INSTEND"});
+                           UndoScriptActive(state) && !undoSectionWritten) {
+                    written = AppendUndoScriptLines(state.env, state.entry, {line, "INSTEND"});
                     undoSectionWritten = true;
                 }
                 break;
             case ScriptLineKind::ReadmeStart:
-                if (!UninstallMode) written = CopyReadmeLine(line, "README");
+                if (!state.run.UninstallMode) written = CopyReadmeLine(state, line, "README");
                 break;
             case ScriptLineKind::ReadmeText:
             case ScriptLineKind::ReadmeEnd:
-                if (!UninstallMode) written = CopyReadmeLine(line, "READMEEND");
+                if (!state.run.UninstallMode) {
+                    written = CopyReadmeLine(state, line, "READMEEND");
+                }
                 break;
             case ScriptLineKind::Command:
             case ScriptLineKind::BlockCommand:
-                ExecuteScriptLine(line);
+                // An uninstall run's R line restores values as the script wrote them.
+                ExecuteScriptLine(state, line, raw);
                 break;
             default:
                 break;
         }
         if (!written) {
-            FailJob(kCodeBrokenContent, UndoScriptPath);
+            FailJob(state, kCodeBrokenContent, state.entry.UndoScriptPath);
             return false;
         }
     }
-    return headerFound && !JobAborted();
+    return headerFound && !state.job.JobAborted();
 }
 
 }  // namespace
 
-void ExecuteScriptLine(const std::string& line) {
+void ExecuteScriptLine(InstallerState& state, const std::string& line,
+                       const std::string& lineAsWritten) {
     // A safe point between commands: the dialog may hold the job here while it asks
     // whether to stop, and an aborted job runs nothing more.
-    if (!PassCommandGate()) return;
+    if (!state.job.PassCommandGate()) return;
     std::string command = line;
     CollapseBlanks(command);
-    const int number = ExecutedCommandCount.load() + 1;
+    const int number = state.job.ExecutedCommandCount.load() + 1;
     std::string failedPath;
     // Whatever a killed run left in the staging directories must not reach this
     // command's destination.
-    if (!ClearStaging(failedPath)) {
-        FailJob(kCodeBrokenContent, failedPath);
+    if (!ClearStaging(state, failedPath)) {
+        FailJob(state, kCodeBrokenContent, failedPath);
         return;
     }
-    ReachJobCheckpoint(JobCheckpoint::BeforeCommand, number);
+    state.job.ReachJobCheckpoint(JobCheckpoint::BeforeCommand, number);
 
     // The command stages its files (or checks its line); nothing of the machine
     // changes before the backup step has recorded how to undo it.
-    CommandResult result = Dispatch(command);
-    ExecutedCommandCount.fetch_add(1);
+    CommandResult result = Dispatch(state, command);
+    state.job.ExecutedCommandCount.fetch_add(1);
     bool ok = result.code >= 0;
     std::string detail = result.detail.empty() ? command : result.detail;
-    if (ok && !UninstallMode) ok = BackupBeforeInstall(command, result.destination, detail);
+    if (ok && !state.run.UninstallMode)
+        ok = BackupBeforeInstall(state, command, result.destination, detail);
     if (ok) {
-        ReachJobCheckpoint(JobCheckpoint::AfterWriteAhead, number);
+        state.job.ReachJobCheckpoint(JobCheckpoint::AfterWriteAhead, number);
         // A job aborted meanwhile (the stop prompt confirmed) ends here, as a killed
         // one would: recorded ahead, nothing changed, which the roll-back undoes.
-        if (JobAborted()) {
+        if (state.job.JobAborted()) {
             // Staging that stays full is emptied by the next command of any run
             // before it stages anything.
-            (void)ClearStaging(failedPath);
+            (void)ClearStaging(state, failedPath);
             return;
         }
-        ok = ApplyCommand(command, result);
+        ok = ApplyCommand(state, command, result, lineAsWritten);
         detail = command;
     }
-    const bool cleared = ClearStaging(failedPath);
+    const bool cleared = ClearStaging(state, failedPath);
     // A staged file that does not reach its destination is a failed install for
     // every command, C included: the job must not report it as done. A failed command
     // is reported as such even when its staging could not be emptied: the next
     // command of any run empties it again first.
     if (!ok) {
-        FailJob(result.code < 0 ? result.code : kCodeBrokenContent, detail);
+        FailJob(state, result.code < 0 ? result.code : kCodeBrokenContent, detail);
     } else if (!cleared) {
-        FailJob(kCodeBrokenContent, failedPath);
+        FailJob(state, kCodeBrokenContent, failedPath);
     }
 }
 
-int RunScript(int entryIndex, bool freshInstall) {
-    if (JobAborted()) return 0;
-    if (entryIndex < 1 || entryIndex > ScriptEntryCount || entryIndex > kMaxScriptEntries) return 0;
-    const ScriptEntry& entry = ScriptEntries[entryIndex];
-    RunScriptNo = entry.ScriptNo;
+int RunScript(InstallerState& state, int entryIndex, bool freshInstall) {
+    if (state.job.JobAborted()) return 0;
+    if (!state.table.HasEntry(entryIndex)) return 0;
+    const ScriptEntry& tableEntry = state.table.Entry(entryIndex);
+    state.entry.RunScriptNo = tableEntry.ScriptNo;
 
     std::string scriptPath;
-    if (UninstallMode) {
-        scriptPath = UninstallScriptPath(entry.MediaNo, entry.ScriptNo);
-        RunMediaNo = entry.MediaNo;
-        UndoScriptPath = kNonBackup;
+    if (state.run.UninstallMode) {
+        scriptPath =
+            UninstallScriptPath(state.env, state.run, tableEntry.MediaNo, tableEntry.ScriptNo);
+        state.entry.RunMediaNo = tableEntry.MediaNo;
+        state.entry.UndoScriptPath = kNonBackup;
     } else {
-        scriptPath = InstallScriptPath(entry.ScriptNo);
-        UndoScriptPath = UndoScriptPathFor(entry.ScriptNo);
+        scriptPath = InstallScriptPath(state.run, tableEntry.ScriptNo);
+        state.entry.UndoScriptPath = UndoScriptPathFor(state.env, state.run, tableEntry.ScriptNo);
     }
     if (!platform::FileExists(scriptPath)) return 0;
     std::string failedPath;
-    if (!UninstallMode) {
-        // The job's record names every entry that ran before anything of it is
+    if (!state.run.UninstallMode) {
+        // The job's record names every tableEntry that ran before anything of it is
         // written, so that a roll-back after a crash finds its uninstall script.
-        if (!RecordJobEntry(CurrentMedia.MediaNo, entry.ScriptNo, failedPath)) {
-            FailJob(kCodeBrokenContent, failedPath);
+        if (!state.record.RecordJobEntry(state.env, state.run.CurrentMedia.MediaNo,
+                                         tableEntry.ScriptNo, failedPath)) {
+            FailJob(state, kCodeBrokenContent, failedPath);
             return 0;
         }
-        if (platform::CreateDirectoryTree(CurrentMediaStoreDir()) != 0) {
-            FailJob(kCodeBrokenContent, CurrentMediaStoreDir());
+        if (platform::CreateDirectoryTree(CurrentMediaStoreDir(state.env, state.run)) != 0) {
+            FailJob(state, kCodeBrokenContent, CurrentMediaStoreDir(state.env, state.run));
             return 0;
         }
     }
-    if (!RunScriptLines(scriptPath)) return 0;
+    if (!RunScriptLines(state, scriptPath)) return 0;
 
-    if (!UninstallMode) {
-        if (entry.Status == kScriptUninstallable && freshInstall && !SaveControlFile(failedPath)) {
-            FailJob(kCodeBrokenContent, failedPath);
+    if (!state.run.UninstallMode) {
+        if (tableEntry.Status == kScriptUninstallable && freshInstall &&
+            !SaveControlFile(state, failedPath)) {
+            FailJob(state, kCodeBrokenContent, failedPath);
             return 0;
         }
-        const std::string marker = InstalledMarkerPath(entry.ScriptNo);
-        if (platform::ReplaceFileBytes(marker, "", WriteAheadSync) != 0) FailJob(kCodeBrokenContent, marker);
+        const std::string marker = InstalledMarkerPath(state.env, state.run, tableEntry.ScriptNo);
+        if (platform::ReplaceFileBytes(marker, "", state.env.WriteAheadSync) != 0)
+            FailJob(state, kCodeBrokenContent, marker);
     } else {
         // The marker goes first: a run killed in between leaves the script, and the
         // uninstall can be run again to its end.
-        const std::string marker = UninstallMarkerPath(entry.MediaNo, entry.ScriptNo);
+        const std::string marker =
+            UninstallMarkerPath(state.env, state.run, tableEntry.MediaNo, tableEntry.ScriptNo);
         for (const std::string& path : {marker, scriptPath}) {
             if (!DeleteOwnFile(path)) {
-                FailJob(kCodeBrokenContent, path);
+                FailJob(state, kCodeBrokenContent, path);
                 return 0;
             }
         }
-        RemoveMediaDirIfDone(entry.MediaNo);
+        RemoveMediaDirIfDone(state, tableEntry.MediaNo);
     }
     return 0;
 }

@@ -39,12 +39,14 @@
 
 #include <string>
 
-// Runs entry `entryIndex` (1-based) of ScriptEntries. Always 0; failures are
-// reported through messages and JobState. An index outside the table runs nothing.
-int RunScript(int entryIndex, bool freshInstall);
+#include "installer/engine/InstallerState.h"
+
+// Runs entry `entryIndex` (1-based) of state.table. Always 0; failures are reported
+// through messages and state.job. An index outside the table runs nothing.
+int RunScript(InstallerState& state, int entryIndex, bool freshInstall);
 
 // Carries out one command line (upper-cased), in this order:
-//   1. the command gate (JobState.h); nothing happens once the job is aborted;
+//   1. the command gate (JobControl.h); nothing happens once the job is aborted;
 //   2. runs of blanks collapsed; ExtractDir and BackupDir emptied completely (what a
 //      killed run left there must not reach a destination);
 //   3. checkpoint BeforeCommand;
@@ -61,4 +63,7 @@ int RunScript(int entryIndex, bool freshInstall);
 // detail is the line, or the path of a file of ours that could not be written. A
 // negative result keeps its code (-13 when the code has no text of its own); every
 // other failure is -13.
-void ExecuteScriptLine(const std::string& line);
+// `lineAsWritten` is the same line as the script file holds it ("" when unknown), which
+// an uninstall run's R command uses to restore a value as written (RegistryCommand.h).
+void ExecuteScriptLine(InstallerState& state, const std::string& line,
+                       const std::string& lineAsWritten = "");

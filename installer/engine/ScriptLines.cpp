@@ -26,8 +26,8 @@ bool KeywordMatches(const std::string& line, const char* keyword, std::size_t co
     return head == wanted;
 }
 
-std::string ScriptHeaderLine() {
-    return platform::UpperCaseAscii(CurrentMedia.VersionText) + "/" + CurrentMedia.RevisionId;
+std::string ScriptHeaderLine(const VERUP_FILE_REC& media) {
+    return platform::UpperCaseAscii(media.VersionText) + "/" + media.RevisionId;
 }
 
 std::string TwoDigitNumber(int n) {
@@ -35,30 +35,36 @@ std::string TwoDigitNumber(int n) {
     return text;
 }
 
-std::string InstallScriptPath(const std::string& scriptNo) {
-    return InstallDiskPath + "\\INST" + scriptNo + ".DAT";
+std::string InstallScriptPath(const InstallRun& run, const std::string& scriptNo) {
+    return run.InstallDiskPath + "\\INST" + scriptNo + ".DAT";
 }
 
-std::string UninstallMediaDir(const std::string& mediaNo) {
-    return VersionDownRoot + "\\" + UninstallGroupName + "\\" + mediaNo;
+std::string UninstallMediaDir(const InstallEnvironment& env, const InstallRun& run,
+                              const std::string& mediaNo) {
+    return env.VersionDownRoot + "\\" + run.UninstallGroupName + "\\" + mediaNo;
 }
 
-std::string UninstallScriptPath(const std::string& mediaNo, const std::string& scriptNo) {
-    return UninstallMediaDir(mediaNo) + "\\INST" + scriptNo + ".DAT";
+std::string UninstallScriptPath(const InstallEnvironment& env, const InstallRun& run,
+                                const std::string& mediaNo, const std::string& scriptNo) {
+    return UninstallMediaDir(env, run, mediaNo) + "\\INST" + scriptNo + ".DAT";
 }
 
-std::string UninstallMarkerPath(const std::string& mediaNo, const std::string& scriptNo) {
-    return UninstallMediaDir(mediaNo) + "\\INST" + scriptNo + ".DA_";
+std::string UninstallMarkerPath(const InstallEnvironment& env, const InstallRun& run,
+                                const std::string& mediaNo, const std::string& scriptNo) {
+    return UninstallMediaDir(env, run, mediaNo) + "\\INST" + scriptNo + ".DA_";
 }
 
-std::string CurrentMediaStoreDir() {
-    return VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\" + CurrentMedia.MediaNo;
+std::string CurrentMediaStoreDir(const InstallEnvironment& env, const InstallRun& run) {
+    return env.VersionDownRoot + "\\" + run.CurrentMedia.RevisionName + "\\" +
+           run.CurrentMedia.MediaNo;
 }
 
-std::string UndoScriptPathFor(const std::string& scriptNo) {
-    return CurrentMediaStoreDir() + "\\INST" + scriptNo + ".DAT";
+std::string UndoScriptPathFor(const InstallEnvironment& env, const InstallRun& run,
+                              const std::string& scriptNo) {
+    return CurrentMediaStoreDir(env, run) + "\\INST" + scriptNo + ".DAT";
 }
 
-std::string InstalledMarkerPath(const std::string& scriptNo) {
-    return CurrentMediaStoreDir() + "\\INST" + scriptNo + ".DA_";
+std::string InstalledMarkerPath(const InstallEnvironment& env, const InstallRun& run,
+                                const std::string& scriptNo) {
+    return CurrentMediaStoreDir(env, run) + "\\INST" + scriptNo + ".DA_";
 }

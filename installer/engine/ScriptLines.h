@@ -8,6 +8,9 @@
 
 #include <string>
 
+#include "installer/env/InstallEnvironment.h"
+#include "installer/env/InstallRun.h"
+
 // A script is read as lines by ReadLineFile (env/LineFiles.h) and its lines are told
 // apart by ScriptGrammar (ScriptGrammar.h).
 
@@ -23,22 +26,30 @@ std::string ExpandScriptLine(const std::string& line);
 bool KeywordMatches(const std::string& line, const char* keyword, std::size_t count);
 
 // The header every script must begin with: VersionText upper-cased (ASCII) + "/" +
-// RevisionId of CurrentMedia.
-std::string ScriptHeaderLine();
+// RevisionId of `media` (the run's CurrentMedia).
+std::string ScriptHeaderLine(const VERUP_FILE_REC& media);
 
 // Script and marker paths of entry `scriptNo` (and `mediaNo` in uninstall mode).
-std::string InstallScriptPath(const std::string& scriptNo);
-std::string UninstallScriptPath(const std::string& mediaNo, const std::string& scriptNo);
-std::string InstalledMarkerPath(const std::string& scriptNo);  // of the current medium
+// The medium is run.InstallDiskPath, the store env.VersionDownRoot, the kept group
+// run.UninstallGroupName, the current medium run.CurrentMedia.
+std::string InstallScriptPath(const InstallRun& run, const std::string& scriptNo);
+std::string UninstallScriptPath(const InstallEnvironment& env, const InstallRun& run,
+                                const std::string& mediaNo, const std::string& scriptNo);
+// Of the current medium.
+std::string InstalledMarkerPath(const InstallEnvironment& env, const InstallRun& run,
+                                const std::string& scriptNo);
 
 // The current medium's directory in the store: VersionDownRoot\RevisionName\MediaNo.
-std::string CurrentMediaStoreDir();
+std::string CurrentMediaStoreDir(const InstallEnvironment& env, const InstallRun& run);
 // The uninstall script an install run of `scriptNo` writes: CurrentMediaStoreDir()\INSTnn.DAT.
-std::string UndoScriptPathFor(const std::string& scriptNo);
+std::string UndoScriptPathFor(const InstallEnvironment& env, const InstallRun& run,
+                              const std::string& scriptNo);
 // A kept media directory of the chosen group: VersionDownRoot\UninstallGroupName\mm.
-std::string UninstallMediaDir(const std::string& mediaNo);
+std::string UninstallMediaDir(const InstallEnvironment& env, const InstallRun& run,
+                              const std::string& mediaNo);
 // The marker beside an uninstall script: UninstallMediaDir(mm)\INSTnn.DA_.
-std::string UninstallMarkerPath(const std::string& mediaNo, const std::string& scriptNo);
+std::string UninstallMarkerPath(const InstallEnvironment& env, const InstallRun& run,
+                                const std::string& mediaNo, const std::string& scriptNo);
 
 // A number 0..99 as two decimal digits ("07") as used in script and media names.
 std::string TwoDigitNumber(int n);

@@ -15,8 +15,6 @@
 
 namespace {
 
-ScanReport lastReport;
-
 // Where a script is read from and where its entry's fields go.
 struct Candidate {
     std::string path;
@@ -39,14 +37,15 @@ void CountCommand(ScriptEntry& entry) {
 }
 
 // Reads one script into `entry` under the scan's line rules.
-FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, ScannedScript& note,
-                          std::string& readme) {
+FileOutcome ScanOneScript(InstallerState& state, const Candidate& candidate, ScriptEntry& entry,
+                          ScannedScript& note, std::string& readme) {
     std::vector<std::string> lines;
     if (!ReadLineFile(candidate.path, lines)) {
         note.note = ScriptScanNote::Unreadable;
         return FileOutcome::Done;
     }
-    ScriptGrammar grammar(ScriptHeaderLine(), UninstallMode, ReadmeOpening::ReadmeLine);
+    ScriptGrammar grammar(ScriptHeaderLine(state.run.CurrentMedia), state.run.UninstallMode,
+                          ReadmeOpening::ReadmeLine);
     note.note = ScriptScanNote::HeaderMismatch;
 
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -60,7 +59,7 @@ FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, Scanne
             int check = CheckScriptCommand(command);
             if (check == 0) CountCommand(entry);
             if (check == kCodeWildcardArchive) {
-                lastReport.problems.push_back(
+                state.scan.problems.push_back(
                     {check, candidate.path, static_cast<int>(i) + 1, written});
             }
             return check;
@@ -102,12 +101,13 @@ FileOutcome ScanOneScript(const Candidate& candidate, ScriptEntry& entry, Scanne
 // The candidates in probing order, found lazily so that a full table stops probing.
 class CandidateProbe {
 public:
+    CandidateProbe(const InstallEnvironment& env, const InstallRun& run) : env_(env), run_(run) {}
     bool Next(Candidate& out) {
         while (media_ < 100) {
-            if (UninstallMode && script_ == 0 && !mediaChecked_) {
+            if (run_.UninstallMode && script_ == 0 && !mediaChecked_) {
                 // A whole media directory that is missing spares its 100 probes.
                 mediaChecked_ = true;
-                if (!platform::DirectoryExists(UninstallMediaDir(TwoDigitNumber(media_)))) {
+                if (!platform::DirectoryExists(UninstallMediaDir(env_, run_, TwoDigitNumber(media_)))) {
                     AdvanceMedia();
                     continue;
                 }
@@ -117,11 +117,11 @@ public:
             if (++script_ == 100) AdvanceMedia();
             Candidate c;
             c.scriptNo = TwoDigitNumber(nn);
-            if (UninstallMode) {
+            if (run_.UninstallMode) {
                 c.mediaNo = TwoDigitNumber(mm);
-                c.path = UninstallScriptPath(c.mediaNo, c.scriptNo);
+                c.path = UninstallScriptPath(env_, run_, c.mediaNo, c.scriptNo);
             } else {
-                c.path = InstallScriptPath(c.scriptNo);
+                c.path = InstallScriptPath(run_, c.scriptNo);
             }
             if (platform::FileExists(c.path)) {
                 out = c;
@@ -136,19 +136,18 @@ private:
         script_ = 0;
         mediaChecked_ = false;
         // Install mode reads one directory: a single pass over the script numbers.
-        media_ = UninstallMode ? media_ + 1 : 100;
+        media_ = run_.UninstallMode ? media_ + 1 : 100;
     }
 
-    int media_ = UninstallMode ? 1 : 0;
+    const InstallEnvironment& env_;
+    const InstallRun& run_;
+    int media_ = run_.UninstallMode ? 1 : 0;
     int script_ = 0;
     bool mediaChecked_ = false;
 };
 
 }  // namespace
 
-const ScanReport& LastScanReport() { return lastReport; }
-
-void ResetScanReport() { lastReport = ScanReport{}; }
 
 int CheckScriptCommand(const std::string& line) {
     if (line.empty()) return 1;
@@ -176,11 +175,9 @@ namespace {
 
 // The scan proper over the candidates a probe gives, in its order.
 template <typename Probe>
-int ScanCandidates(Probe& probe, bool freshInstall) {
-    ResetScanReport();
-    ResetScriptTable();
-    ScriptEntryCount = 0;
-    TotalCommandCount.store(0);
+int ScanCandidates(InstallerState& state, Probe& probe, bool freshInstall) {
+    state.scan = ScanReport{};
+    state.table.Clear();
     std::string readme;
     std::int32_t total = 0;
     int filled = 0;
@@ -189,56 +186,57 @@ int ScanCandidates(Probe& probe, bool freshInstall) {
     Candidate candidate;
     while (probe.Next(candidate)) {
         if (filled == kMaxScriptEntries) {
-            lastReport.tableFull = true;
+            state.scan.tableFull = true;
             break;
         }
-        ScriptEntry& entry = ScriptEntries[filled + 1];
-        entry = ScriptEntry{};
+        ScriptEntry entry;
         entry.ScriptNo = candidate.scriptNo;
-        if (UninstallMode) entry.MediaNo = candidate.mediaNo;
+        if (state.run.UninstallMode) entry.MediaNo = candidate.mediaNo;
         ScannedScript note;
         note.path = candidate.path;
-        FileOutcome outcome = ScanOneScript(candidate, entry, note, readme);
+        FileOutcome outcome = ScanOneScript(state, candidate, entry, note, readme);
         ++filled;
         if (outcome == FileOutcome::StopScan) {
             note.entry = entry;
-            lastReport.scripts.push_back(note);
+            state.scan.scripts.push_back(note);
             stopped = true;
             break;
         }
         total += entry.CommandCount;
-        if (!UninstallMode && !freshInstall && platform::FileExists(InstalledMarkerPath(entry.ScriptNo))) {
+        if (!state.run.UninstallMode && !freshInstall &&
+            platform::FileExists(InstalledMarkerPath(state.env, state.run, entry.ScriptNo))) {
             entry.Status = kScriptInstalled;
         }
+        // Fewer than kMaxScriptEntries were filled before this one: the table has room.
+        state.table.Add(entry);
         note.entry = entry;
-        lastReport.scripts.push_back(note);
+        state.scan.scripts.push_back(note);
     }
 
     // The README document is informative; a missing one reads as empty.
-    (void)platform::WriteFileBytes(ReadmeDocFile, readme);
+    (void)platform::WriteFileBytes(state.env.ReadmeDocFile, readme);
     if (stopped) {
-        lastReport.stoppedOnWildcard = true;
-        ResetScriptTable();
-        ScriptEntryCount = 0;
-        TotalCommandCount.store(0);
+        state.scan.stoppedOnWildcard = true;
+        state.table.Clear();
         return 0;
     }
-    ScriptEntryCount = filled;
-    TotalCommandCount.store(total);
+    state.table.TotalCommandCount.store(total);
     return filled;
 }
 
 // The kept scripts of a given list of entries of UninstallGroupName, in list order.
 class ListProbe {
 public:
-    explicit ListProbe(const std::vector<ScriptEntryRef>& entries) : entries_(entries) {}
+    ListProbe(const InstallEnvironment& env, const InstallRun& run,
+              const std::vector<ScriptEntryRef>& entries)
+        : env_(env), run_(run), entries_(entries) {}
     bool Next(Candidate& out) {
         while (next_ < entries_.size()) {
             const ScriptEntryRef& ref = entries_[next_++];
             Candidate c;
             c.mediaNo = ref.mediaNo;
             c.scriptNo = ref.scriptNo;
-            c.path = UninstallScriptPath(c.mediaNo, c.scriptNo);
+            c.path = UninstallScriptPath(env_, run_, c.mediaNo, c.scriptNo);
             if (platform::FileExists(c.path)) {
                 out = c;
                 return true;
@@ -248,18 +246,20 @@ public:
     }
 
 private:
+    const InstallEnvironment& env_;
+    const InstallRun& run_;
     const std::vector<ScriptEntryRef>& entries_;
     std::size_t next_ = 0;
 };
 
 }  // namespace
 
-int ScanScripts(bool freshInstall) {
-    CandidateProbe probe;
-    return ScanCandidates(probe, freshInstall);
+int ScanScripts(InstallerState& state, bool freshInstall) {
+    CandidateProbe probe(state.env, state.run);
+    return ScanCandidates(state, probe, freshInstall);
 }
 
-int ScanScriptList(const std::vector<ScriptEntryRef>& entries) {
-    ListProbe probe(entries);
-    return ScanCandidates(probe, false);
+int ScanScriptList(InstallerState& state, const std::vector<ScriptEntryRef>& entries) {
+    ListProbe probe(state.env, state.run, entries);
+    return ScanCandidates(state, probe, false);
 }

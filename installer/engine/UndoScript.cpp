@@ -4,7 +4,6 @@
 #include <set>
 #include <utility>
 
-#include "installer/engine/JobState.h"
 #include "installer/engine/ScriptGrammar.h"
 #include "installer/engine/ScriptLines.h"
 #include "installer/env/InstallEnvironment.h"
@@ -15,50 +14,30 @@
 
 namespace {
 
-bool Kept() { return UndoScriptPath != kNonBackup; }
+bool Kept(const RunningEntry& entry) { return entry.UndoScriptPath != kNonBackup; }
 
-// The uninstall script as it was last read or written, with what its lines tell. It is
-// only a copy: every use reads the file again and takes the copy only while the file
-// holds exactly the copy's text, so a script that was changed, removed or made
-// unreadable meanwhile is seen as it is. What the copy spares is splitting and
-// parsing the whole script again for every command, which made an entry of n commands
-// take time in n squared; each change still replaces the whole file at once.
-struct ScriptCopy {
-    std::string path;
-    std::string text;
-    std::vector<std::string> lines;
-    // The undo section [first, end), once looked for.
-    bool sectionKnown = false;
-    bool hasSection = false;
-    std::size_t first = 0;
-    std::size_t end = 0;
-    // The upper-cased files the undo lines put back, once collected.
-    bool coveredKnown = false;
-    std::set<std::string> covered;
-};
-
-ScriptCopy script;
-
-// The script at `path` as the file holds it now; null when it is missing or cannot be
-// read.
-ScriptCopy* LoadScript(const std::string& path) {
+// The entry's uninstall script as the file holds it now, through the entry's copy
+// (RunningEntry.h); null when it is missing or cannot be read.
+UndoScriptCopy* LoadScript(const RunningEntry& entry) {
+    const std::string& path = entry.UndoScriptPath;
+    UndoScriptCopy& copy = entry.undoCopy;
     std::string text;
     if (!platform::FileExists(path) || platform::ReadFileBytes(path, text) != 0) return nullptr;
-    if (script.path != path || script.text != text) {
-        script = ScriptCopy{};
-        script.path = path;
-        script.lines = platform::SplitLines(text);
-        script.text = std::move(text);
+    if (copy.path != path || copy.text != text) {
+        copy = UndoScriptCopy{};
+        copy.path = path;
+        copy.lines = platform::SplitLines(text);
+        copy.text = std::move(text);
     }
-    return &script;
+    return &copy;
 }
 
 // Replaces the file with the copy's lines (synced when WriteAheadSync). On failure the
 // copy is dropped, so the next use reads the file as it is.
-bool StoreScript(ScriptCopy& copy) {
+bool StoreScript(const InstallEnvironment& env, UndoScriptCopy& copy) {
     std::string text = JoinLines(copy.lines);
-    if (platform::ReplaceFileBytes(copy.path, text, WriteAheadSync) != 0) {
-        copy = ScriptCopy{};
+    if (platform::ReplaceFileBytes(copy.path, text, env.WriteAheadSync) != 0) {
+        copy = UndoScriptCopy{};
         return false;
     }
     copy.text = std::move(text);
@@ -143,7 +122,7 @@ bool CoveredFile(std::string line, std::string& target) {
     return true;
 }
 
-bool HasUndoSection(ScriptCopy& copy) {
+bool HasUndoSection(UndoScriptCopy& copy) {
     if (!copy.sectionKnown) {
         copy.hasSection = FindUndoSection(copy.lines, copy.first, copy.end);
         copy.sectionKnown = true;
@@ -151,42 +130,46 @@ bool HasUndoSection(ScriptCopy& copy) {
     return copy.hasSection;
 }
 
-void AddCovered(ScriptCopy& copy, const std::string& line) {
+void AddCovered(UndoScriptCopy& copy, const std::string& line) {
     std::string target;
     if (CoveredFile(line, target)) copy.covered.insert(platform::UpperCase(target));
 }
 
 // The script's undo lines, [first, end) of its lines; null when it has none to read.
-ScriptCopy* LoadUndoLines() {
-    ScriptCopy* copy = Kept() ? LoadScript(UndoScriptPath) : nullptr;
+UndoScriptCopy* LoadUndoLines(const RunningEntry& entry) {
+    UndoScriptCopy* copy = Kept(entry) ? LoadScript(entry) : nullptr;
     return copy != nullptr && HasUndoSection(*copy) ? copy : nullptr;
 }
 
 }  // namespace
 
-bool CreateUndoScript(const std::string& headerLine) {
-    if (!Kept()) return true;
-    script = ScriptCopy{};
-    script.path = UndoScriptPath;
-    script.lines = {headerLine};
-    return StoreScript(script);
+bool CreateUndoScript(const InstallEnvironment& env, const RunningEntry& entry,
+                      const std::string& headerLine) {
+    if (!Kept(entry)) return true;
+    UndoScriptCopy& copy = entry.undoCopy;
+    copy = UndoScriptCopy{};
+    copy.path = entry.UndoScriptPath;
+    copy.lines = {headerLine};
+    return StoreScript(env, copy);
 }
 
-bool AppendUndoScriptLines(const std::vector<std::string>& lines) {
-    if (!Kept()) return true;
-    ScriptCopy* copy = LoadScript(UndoScriptPath);
+bool AppendUndoScriptLines(const InstallEnvironment& env, const RunningEntry& entry,
+                           const std::vector<std::string>& lines) {
+    if (!Kept(entry)) return true;
+    UndoScriptCopy* copy = LoadScript(entry);
     if (copy == nullptr) return false;
     copy->lines.insert(copy->lines.end(), lines.begin(), lines.end());
     // Appended lines may open or close the section: it is looked for again.
     copy->sectionKnown = false;
     copy->coveredKnown = false;
     copy->covered.clear();
-    return StoreScript(*copy);
+    return StoreScript(env, *copy);
 }
 
-bool InsertUndoLines(const std::vector<std::string>& lines) {
-    if (!Kept() || lines.empty()) return true;
-    ScriptCopy* copy = LoadUndoLines();
+bool InsertUndoLines(const InstallEnvironment& env, const RunningEntry& entry,
+                     const std::vector<std::string>& lines) {
+    if (!Kept(entry) || lines.empty()) return true;
+    UndoScriptCopy* copy = LoadUndoLines(entry);
     if (copy == nullptr) return false;
     copy->lines.insert(copy->lines.begin() + static_cast<std::ptrdiff_t>(copy->end), lines.begin(),
                        lines.end());
@@ -200,13 +183,16 @@ bool InsertUndoLines(const std::vector<std::string>& lines) {
         copy->coveredKnown = false;
         copy->covered.clear();
     }
-    return StoreScript(*copy);
+    return StoreScript(env, *copy);
 }
 
-bool InsertUndoLine(const std::string& text) { return InsertUndoLines({text}); }
+bool InsertUndoLine(const InstallEnvironment& env, const RunningEntry& entry,
+                    const std::string& text) {
+    return InsertUndoLines(env, entry, {text});
+}
 
-bool UndoScriptHasLineWith(const char* word) {
-    const ScriptCopy* copy = Kept() ? LoadScript(UndoScriptPath) : nullptr;
+bool UndoScriptHasLineWith(const RunningEntry& entry, const char* word) {
+    const UndoScriptCopy* copy = Kept(entry) ? LoadScript(entry) : nullptr;
     if (copy == nullptr) return false;
     for (const std::string& line : copy->lines) {
         if (platform::FindDbcs(line, word) != std::string::npos) return true;
@@ -214,8 +200,8 @@ bool UndoScriptHasLineWith(const char* word) {
     return false;
 }
 
-bool IsRecordedInUndoScript(const std::string& name) {
-    const ScriptCopy* copy = name.empty() ? nullptr : LoadUndoLines();
+bool IsRecordedInUndoScript(const RunningEntry& entry, const std::string& name) {
+    const UndoScriptCopy* copy = name.empty() ? nullptr : LoadUndoLines(entry);
     if (copy == nullptr) return false;
     for (std::size_t i = copy->first; i < copy->end; ++i) {
         const std::string& line = copy->lines[i];
@@ -224,9 +210,10 @@ bool IsRecordedInUndoScript(const std::string& name) {
     return false;
 }
 
-std::vector<std::string> FilesNotCoveredInUndoScript(const std::string& dir,
+std::vector<std::string> FilesNotCoveredInUndoScript(const RunningEntry& entry,
+                                                     const std::string& dir,
                                                      const std::vector<std::string>& rels) {
-    ScriptCopy* copy = LoadUndoLines();
+    UndoScriptCopy* copy = LoadUndoLines(entry);
     if (copy == nullptr) return rels;
     if (!copy->coveredKnown) {
         for (std::size_t i = copy->first; i < copy->end; ++i) AddCovered(*copy, copy->lines[i]);
@@ -239,9 +226,9 @@ std::vector<std::string> FilesNotCoveredInUndoScript(const std::string& dir,
     return left;
 }
 
-std::vector<std::string> ArchivesExtractedInto(const std::string& dir) {
+std::vector<std::string> ArchivesExtractedInto(const RunningEntry& entry, const std::string& dir) {
     std::vector<std::string> kept;
-    const ScriptCopy* copy = LoadUndoLines();
+    const UndoScriptCopy* copy = LoadUndoLines(entry);
     if (copy == nullptr) return kept;
     for (std::size_t i = copy->first; i < copy->end; ++i) {
         std::string line = copy->lines[i];

@@ -7,25 +7,7 @@
 #include "platform/Prefix.h"
 #include "platform/Registry.h"
 
-std::string InstallDiskPath;
-bool UninstallMode = false;
 const std::string ControlFileName = "\\MorvanUP.INF";
-std::string WorkRoot;
-std::string InstallDir;
-std::string ToolsDir;
-std::string RevisionListFile;
-std::string VersionDownRoot;
-std::string ExtractDir;
-std::string WorkListFile;
-std::string WorkScratchFile;
-std::string ReadmeDocFile;
-std::string BackupDir;
-std::string LhaExePath;
-std::string HaltAppExePath;
-std::string PauserExePath;
-std::string UninstallGroupName;
-int HaltAppState = kHaltAppNotRun;
-bool WriteAheadSync = true;
 
 namespace {
 
@@ -117,7 +99,7 @@ void NormalizeDirValue(std::string& s) {
     RemoveTrailingBackslash(s);
 }
 
-int LoadInstallEnvironment() {
+int LoadInstallEnvironment(InstallEnvironment& env) {
     Settings s;
     std::vector<std::string> missing;
     ReadSettings(s, missing);
@@ -126,28 +108,28 @@ int LoadInstallEnvironment() {
         ShowCodeMessage(kCodeRegistryUnreadable, reference);
         result = kCodeRegistryUnreadable;
     }
-    WorkRoot = s.workRoot;
-    InstallDir = s.installDir;
+    env.WorkRoot = s.workRoot;
+    env.InstallDir = s.installDir;
 
-    RevisionListFile = s.appDir + "\\Readme.ver";
-    VersionDownRoot = s.appDir + "\\MorvanDN";
-    ExtractDir = WorkRoot + "\\VERUPDN";
-    bool created = MakeWorkDirectory(ExtractDir);
-    WorkListFile = WorkRoot + "\\TEMP\\SET_WORK.LST";
-    WorkScratchFile = WorkRoot + "\\TEMP\\SET_WORK.LOG";
-    ReadmeDocFile = WorkRoot + "\\TEMP\\SET_READ.DOC";
-    BackupDir = WorkRoot + "\\INSTBACK";
-    created = MakeWorkDirectory(BackupDir) && created;
-    created = MakeWorkDirectory(WorkRoot + "\\TEMP") && created;
-    created = MakeWorkDirectory(VersionDownRoot) && created;
+    env.RevisionListFile = s.appDir + "\\Readme.ver";
+    env.VersionDownRoot = s.appDir + "\\MorvanDN";
+    env.ExtractDir = env.WorkRoot + "\\VERUPDN";
+    bool created = MakeWorkDirectory(env.ExtractDir);
+    env.WorkListFile = env.WorkRoot + "\\TEMP\\SET_WORK.LST";
+    env.WorkScratchFile = env.WorkRoot + "\\TEMP\\SET_WORK.LOG";
+    env.ReadmeDocFile = env.WorkRoot + "\\TEMP\\SET_READ.DOC";
+    env.BackupDir = env.WorkRoot + "\\INSTBACK";
+    created = MakeWorkDirectory(env.BackupDir) && created;
+    created = MakeWorkDirectory(env.WorkRoot + "\\TEMP") && created;
+    created = MakeWorkDirectory(env.VersionDownRoot) && created;
     // Without an archiver folder the bare name is found on the program search path.
-    LhaExePath = s.archiverDir.empty() ? "LHA.EXE" : s.archiverDir + "\\LHA.EXE";
-    HaltAppExePath = s.toolsDir + "\\HALTAPP.EXE";
-    PauserExePath = s.appDir + "\\PAUSER\\PAUSER.EXE";
-    ToolsDir = s.toolsDir;
+    env.LhaExePath = s.archiverDir.empty() ? "LHA.EXE" : s.archiverDir + "\\LHA.EXE";
+    env.HaltAppExePath = s.toolsDir + "\\HALTAPP.EXE";
+    env.PauserExePath = s.appDir + "\\PAUSER\\PAUSER.EXE";
+    env.ToolsDir = s.toolsDir;
     // Only the word "CRASH" (in any case) gives up the sync: a missing, misspelt or
     // unknown value keeps the safe setting.
-    WriteAheadSync = !platform::EqualsNoCase(ReadSetting("MORVANUP", "WRITEAHEAD"), "CRASH");
+    env.WriteAheadSync = !platform::EqualsNoCase(ReadSetting("MORVANUP", "WRITEAHEAD"), "CRASH");
     // A work directory that cannot be made leaves the installer without its staging
     // area: start-up fails as for a missing setting.
     if (!created) result = kCodeRegistryUnreadable;
@@ -200,25 +182,4 @@ std::string ExpandSettingRefs(const std::string& text) {
         RemoveTrailingBackslash(work);
     }
     return work;
-}
-
-void ResetInstallEnvironment() {
-    InstallDiskPath.clear();
-    UninstallMode = false;
-    WorkRoot.clear();
-    InstallDir.clear();
-    ToolsDir.clear();
-    RevisionListFile.clear();
-    VersionDownRoot.clear();
-    ExtractDir.clear();
-    WorkListFile.clear();
-    WorkScratchFile.clear();
-    ReadmeDocFile.clear();
-    BackupDir.clear();
-    LhaExePath.clear();
-    HaltAppExePath.clear();
-    PauserExePath.clear();
-    UninstallGroupName.clear();
-    HaltAppState = kHaltAppNotRun;
-    WriteAheadSync = true;
 }

@@ -10,13 +10,6 @@ namespace {
 
 const char kDoneLine[] = "STATE=DONE";
 
-// The running job's record. OpenJobRecord runs on the UI thread before the worker
-// starts, RecordJobEntry on the worker, MarkJobRecordDone after it has ended; the
-// lock keeps the record whole should a caller ever overlap.
-std::mutex recordMutex;
-JobRecord openRecord;
-bool recordOpen = false;
-
 bool IsDigits(const std::string& s, std::size_t count) {
     if (s.size() != count) return false;
     for (char c : s) {
@@ -107,9 +100,10 @@ bool ParseLine(const std::string& name, const std::string& value, JobRecord& out
     return false;
 }
 
-bool WriteRecordFile(const std::string& text, std::string& failedPath) {
-    const std::string path = JobRecordPath();
-    if (platform::ReplaceFileBytes(path, text, WriteAheadSync) != 0) {
+bool WriteRecordFile(const InstallEnvironment& env, const std::string& text,
+                     std::string& failedPath) {
+    const std::string path = JobRecordPath(env);
+    if (platform::ReplaceFileBytes(path, text, env.WriteAheadSync) != 0) {
         failedPath = path;
         return false;
     }
@@ -118,11 +112,15 @@ bool WriteRecordFile(const std::string& text, std::string& failedPath) {
 
 }  // namespace
 
-std::string JobRecordDir() { return VersionDownRoot + "\\JOBREC"; }
-std::string JobRecordPath() { return JobRecordDir() + "\\JOB.INF"; }
-std::string SavedRevisionListPath() { return JobRecordDir() + "\\Readme.ver"; }
-std::string SavedControlFilePath() { return JobRecordDir() + ControlFileName; }
-std::string HeldGroupDir() { return JobRecordDir() + "\\Revision"; }
+std::string JobRecordDir(const InstallEnvironment& env) { return env.VersionDownRoot + "\\JOBREC"; }
+std::string JobRecordPath(const InstallEnvironment& env) { return JobRecordDir(env) + "\\JOB.INF"; }
+std::string SavedRevisionListPath(const InstallEnvironment& env) {
+    return JobRecordDir(env) + "\\Readme.ver";
+}
+std::string SavedControlFilePath(const InstallEnvironment& env) {
+    return JobRecordDir(env) + ControlFileName;
+}
+std::string HeldGroupDir(const InstallEnvironment& env) { return JobRecordDir(env) + "\\Revision"; }
 
 std::string FormatJobRecord(const JobRecord& record) {
     std::string text;
@@ -173,9 +171,9 @@ bool ParseJobRecord(const std::string& text, JobRecord& out) {
     return understood;
 }
 
-JobRecordState ReadJobRecord(JobRecord& out) {
+JobRecordState ReadJobRecord(const InstallEnvironment& env, JobRecord& out) {
     out = JobRecord{};
-    const std::string path = JobRecordPath();
+    const std::string path = JobRecordPath(env);
     if (!platform::PathExists(path)) return JobRecordState::None;
     std::string text;
     if (platform::ReadFileBytes(path, text) != 0) return JobRecordState::Damaged;
@@ -184,65 +182,65 @@ JobRecordState ReadJobRecord(JobRecord& out) {
     return ParseJobRecord(text, out) ? JobRecordState::Found : JobRecordState::Damaged;
 }
 
-bool OpenJobRecord(const JobRecord& record, std::string& failedPath) {
-    std::lock_guard<std::mutex> lock(recordMutex);
-    const std::string dir = JobRecordDir();
+bool RunningJobRecord::OpenJobRecord(const InstallEnvironment& env, const JobRecord& record,
+                                     std::string& failedPath) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string dir = JobRecordDir(env);
     if (platform::CreateDirectoryTree(dir) != 0) {
         failedPath = dir;
         return false;
     }
-    if (!WriteRecordFile(FormatJobRecord(record), failedPath)) return false;
-    if (WriteAheadSync && platform::FlushFileW(dir) != 0) {
+    if (!WriteRecordFile(env, FormatJobRecord(record), failedPath)) return false;
+    if (env.WriteAheadSync && platform::FlushFileW(dir) != 0) {
         // The record's folder must survive a power cut as well as the record itself.
         failedPath = dir;
         return false;
     }
-    openRecord = record;
-    recordOpen = true;
+    openRecord_ = record;
+    recordOpen_ = true;
     return true;
 }
 
-bool UpdateJobRecord(const JobRecord& record, std::string& failedPath) {
-    std::lock_guard<std::mutex> lock(recordMutex);
-    if (!WriteRecordFile(FormatJobRecord(record), failedPath)) return false;
-    openRecord = record;
-    recordOpen = true;
+bool RunningJobRecord::UpdateJobRecord(const InstallEnvironment& env, const JobRecord& record,
+                                       std::string& failedPath) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!WriteRecordFile(env, FormatJobRecord(record), failedPath)) return false;
+    openRecord_ = record;
+    recordOpen_ = true;
     return true;
 }
 
-JobRecord OpenedJobRecord() {
-    std::lock_guard<std::mutex> lock(recordMutex);
-    return recordOpen ? openRecord : JobRecord{};
+JobRecord RunningJobRecord::OpenedJobRecord() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return recordOpen_ ? openRecord_ : JobRecord{};
 }
 
-bool JobRecordIsOpen() {
-    std::lock_guard<std::mutex> lock(recordMutex);
-    return recordOpen;
+bool RunningJobRecord::JobRecordIsOpen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return recordOpen_;
 }
 
-bool MarkJobRecordDone(std::string& failedPath) {
-    std::lock_guard<std::mutex> lock(recordMutex);
-    if (!WriteRecordFile(std::string(kDoneLine) + "\r\n", failedPath)) return false;
-    openRecord = JobRecord{};
-    recordOpen = false;
+bool RunningJobRecord::MarkJobRecordDone(const InstallEnvironment& env, std::string& failedPath) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!WriteRecordFile(env, std::string(kDoneLine) + "\r\n", failedPath)) return false;
+    openRecord_ = JobRecord{};
+    recordOpen_ = false;
     return true;
 }
 
-void CloseJobRecord() {
-    std::lock_guard<std::mutex> lock(recordMutex);
-    openRecord = JobRecord{};
-    recordOpen = false;
+void RunningJobRecord::CloseJobRecord() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    openRecord_ = JobRecord{};
+    recordOpen_ = false;
 }
 
-bool RecordJobEntry(const std::string& mediaNo, const std::string& scriptNo,
-                    std::string& failedPath) {
-    std::lock_guard<std::mutex> lock(recordMutex);
-    if (!recordOpen) return true;
-    JobRecord next = openRecord;
+bool RunningJobRecord::RecordJobEntry(const InstallEnvironment& env, const std::string& mediaNo,
+                                      const std::string& scriptNo, std::string& failedPath) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!recordOpen_) return true;
+    JobRecord next = openRecord_;
     next.entries.push_back({mediaNo, scriptNo});
-    if (!WriteRecordFile(FormatJobRecord(next), failedPath)) return false;
-    openRecord = std::move(next);
+    if (!WriteRecordFile(env, FormatJobRecord(next), failedPath)) return false;
+    openRecord_ = std::move(next);
     return true;
 }
-
-void ResetJobRecord() { CloseJobRecord(); }

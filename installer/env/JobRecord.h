@@ -27,9 +27,12 @@
 // removed: it is no interrupted job.
 #pragma once
 
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "installer/env/InstallEnvironment.h"
 
 enum class JobMode { Install, Uninstall };
 
@@ -51,12 +54,12 @@ struct JobRecord {
     std::vector<JobRecordEntry> entries;
 };
 
-// The paths of the record (from VersionDownRoot as it is now).
-std::string JobRecordDir();           // VersionDownRoot\JOBREC
-std::string JobRecordPath();          // ...\JOB.INF
-std::string SavedRevisionListPath();  // ...\Readme.ver
-std::string SavedControlFilePath();   // ...\MorvanUP.INF
-std::string HeldGroupDir();           // ...\Revision
+// The paths of the record (from env.VersionDownRoot).
+std::string JobRecordDir(const InstallEnvironment& env);           // VersionDownRoot\JOBREC
+std::string JobRecordPath(const InstallEnvironment& env);          // ...\JOB.INF
+std::string SavedRevisionListPath(const InstallEnvironment& env);  // ...\Readme.ver
+std::string SavedControlFilePath(const InstallEnvironment& env);   // ...\MorvanUP.INF
+std::string HeldGroupDir(const InstallEnvironment& env);           // ...\Revision
 
 // The text of a record (CR LF lines, every field that is set).
 std::string FormatJobRecord(const JobRecord& record);
@@ -71,31 +74,41 @@ enum class JobRecordState {
     Found,    // an interrupted job, fully described
     Damaged,  // an interrupted job whose record cannot be read or understood
 };
-JobRecordState ReadJobRecord(JobRecord& out);
+JobRecordState ReadJobRecord(const InstallEnvironment& env, JobRecord& out);
 
-// Starts the record of a job: creates JobRecordDir() and writes `record` whole
-// (durable when WriteAheadSync) as the running job's record, to which RecordJobEntry
-// appends. False with the path that could not be written.
-[[nodiscard]] bool OpenJobRecord(const JobRecord& record, std::string& failedPath);
-// Writes the running job's record again, e.g. after a field changed (HELD).
-[[nodiscard]] bool UpdateJobRecord(const JobRecord& record, std::string& failedPath);
-// The running job's record as it stands (empty when none is open).
-JobRecord OpenedJobRecord();
-bool JobRecordIsOpen();
-// Marks the job as ended (JOB.INF := "STATE=DONE", durable) and forgets the running
-// record; the caller then removes the folder. False with the path that could not be
-// written (the record then still shows the interrupted job).
-[[nodiscard]] bool MarkJobRecordDone(std::string& failedPath);
-// Forgets the running record without touching the disk: a job that stops keeps its
-// record for the roll-back at the next start.
-void CloseJobRecord();
+// The running job's record: opened on the UI thread before the worker starts,
+// extended by the worker (RecordJobEntry), marked done after it has ended. Its owner
+// (the installer's state) hands it to the flow and the executor; the lock keeps the
+// record whole should two callers ever overlap. Every write goes to the record of
+// env.VersionDownRoot (durable when env.WriteAheadSync).
+class RunningJobRecord {
+public:
+    // Starts the record of a job: creates JobRecordDir() and writes `record` whole as
+    // the running job's record, to which RecordJobEntry appends. False with the path
+    // that could not be written.
+    [[nodiscard]] bool OpenJobRecord(const InstallEnvironment& env, const JobRecord& record,
+                                     std::string& failedPath);
+    // Writes the running job's record again, e.g. after a field changed (HELD).
+    [[nodiscard]] bool UpdateJobRecord(const InstallEnvironment& env, const JobRecord& record,
+                                       std::string& failedPath);
+    // The running job's record as it stands (empty when none is open).
+    JobRecord OpenedJobRecord() const;
+    bool JobRecordIsOpen() const;
+    // Marks the job as ended (JOB.INF := "STATE=DONE", durable) and forgets the running
+    // record; the caller then removes the folder. False with the path that could not be
+    // written (the record then still shows the interrupted job).
+    [[nodiscard]] bool MarkJobRecordDone(const InstallEnvironment& env, std::string& failedPath);
+    // Forgets the running record without touching the disk: a job that stops keeps its
+    // record for the roll-back at the next start.
+    void CloseJobRecord();
+    // Install job: adds entry (mediaNo "01".."99", scriptNo "00".."99") to the running
+    // job's record, on disk before it returns. True when recorded, or when no job record
+    // is open (the engine run on its own); false with the path that could not be written.
+    [[nodiscard]] bool RecordJobEntry(const InstallEnvironment& env, const std::string& mediaNo,
+                                      const std::string& scriptNo, std::string& failedPath);
 
-// Install job: adds entry (mediaNo "01".."99", scriptNo "00".."99") to the running
-// job's record, on disk (synced when WriteAheadSync) before it returns. True when
-// recorded, or when no job record is open (the engine run on its own); false with
-// the path that could not be written.
-[[nodiscard]] bool RecordJobEntry(const std::string& mediaNo, const std::string& scriptNo,
-                                  std::string& failedPath);
-
-// Forgets the running record (tests).
-void ResetJobRecord();
+private:
+    mutable std::mutex mutex_;
+    JobRecord openRecord_;
+    bool recordOpen_ = false;
+};

@@ -1,8 +1,6 @@
 #include "installer/env/Messages.h"
 
-#include "installer/env/InstallEnvironment.h"
 #include "installer/env/MessageBox.h"
-#include "installer/env/VersionRecords.h"
 #include "platform/Cp932.h"
 
 namespace {
@@ -26,7 +24,7 @@ std::string Quoted(const std::string& detail) { return "\"" + detail + "\""; }
 
 }  // namespace
 
-std::string CodeMessageText(int code, const std::string& detail) {
+std::string CodeMessageText(int code, const std::string& detail, const InstallRun& run) {
     switch (code) {
         case kCodeNotInstallable:
             return "指定されたインストールディスクは現在ご使用中の環境にはインストールできません";
@@ -37,11 +35,11 @@ std::string CodeMessageText(int code, const std::string& detail) {
         case kCodeBrokenContent:
             return "バージョンアップの内容が破損しています。\rerror in " + Quoted(detail);
         case kCodeOlderThanInstalled:
-            return "現在の環境 Ver " + InstalledVersion + "です。\rVer " + CurrentMedia.Version +
+            return "現在の環境 Ver " + run.InstalledVersion + "です。\rVer " + run.CurrentMedia.Version +
                    "は、インストールすることが出来ません。";
         case kCodeNeedsNewerVersion:
-            return "現在の環境 Ver " + InstalledVersion + "です。\r『" + CurrentMedia.Title +
-                   "』は、Ver " + CurrentMedia.RequiredVersion +
+            return "現在の環境 Ver " + run.InstalledVersion + "です。\r『" + run.CurrentMedia.Title +
+                   "』は、Ver " + run.CurrentMedia.RequiredVersion +
                    "以上用のインストールディスクです。\rインストールすることは出来ません。";
         case kCodeNothingToUninstallSelected:
             return "アンインストールする項目が選択されていません。";
@@ -54,14 +52,14 @@ std::string CodeMessageText(int code, const std::string& detail) {
         case kCodeBadControlFile:
             return "MorvanUP.CTLの内容に間違い有り。";
         case kCodeNoControlFile:
-            return InstallDiskPath + " にインストールディスクがありません。";
+            return run.InstallDiskPath + " にインストールディスクがありません。";
         case kCodeDirMissing:
-            return "選択された" + InstallDiskPath + " は存在しません。";
+            return "選択された" + run.InstallDiskPath + " は存在しません。";
         case kCodeNotReady:
             return "ドライブの準備が出来ていません。";
         case kCodeWrongMedium:
-            return "このﾒﾃﾞｨｱは" + AsDecimal(CurrentMedia.MediaNo) + " / " +
-                   AsDecimal(CurrentMedia.MediaCount) + "です。";
+            return "このﾒﾃﾞｨｱは" + AsDecimal(run.CurrentMedia.MediaNo) + " / " +
+                   AsDecimal(run.CurrentMedia.MediaCount) + "です。";
         case kCodeAlreadyInstalled:
             return "既にインストール済みです。";
         case kCodeUninstallNewestFirst:
@@ -72,8 +70,8 @@ std::string CodeMessageText(int code, const std::string& detail) {
     }
 }
 
-int ShowCodeMessage(int code, const std::string& detail) {
-    const std::string text = CodeMessageText(code, detail);
+int ShowCodeMessage(int code, const std::string& detail, const InstallRun& run) {
+    const std::string text = CodeMessageText(code, detail, run);
     if (text.empty()) return 0;
     SoundBeep();
     if (code < 0) {
@@ -82,6 +80,10 @@ int ShowCodeMessage(int code, const std::string& detail) {
     }
     return ShowMessageBox(kWarningCaption, text, MessageButtons::AbortRetryIgnore,
                           MessageIcon::Warning);
+}
+
+int ShowCodeMessage(int code, const std::string& detail) {
+    return ShowCodeMessage(code, detail, InstallRun{});
 }
 
 int ShowDirectoryCreateFailure(const std::string& dir) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "installer/env/InstallRun.h"
+
 // Result codes with a message.
 inline constexpr int kCodeNotReady = -1;
 inline constexpr int kCodeDirMissing = -3;
@@ -23,13 +25,16 @@ inline constexpr int kCodeWrongMedium = 1;
 inline constexpr int kCodeAlreadyInstalled = 4;
 inline constexpr int kCodeUninstallNewestFirst = 10;
 
-// The text of a code ("" for a code without text); uses InstallDiskPath, CurrentMedia
-// and InstalledVersion as they are now.
-std::string CodeMessageText(int code, const std::string& detail);
+// The text of a code ("" for a code without text); -1, -3, -4, -11, -12 and 1 name
+// facts of `run` (InstallDiskPath, CurrentMedia, InstalledVersion) as they are now.
+std::string CodeMessageText(int code, const std::string& detail, const InstallRun& run);
 
 // Shows the text of `code`: nothing and 0 for a code without text; otherwise a beep,
 // then an error box ("エラー", OK) returning 5 for a negative code, or a warning box
 // ("警告", Abort/Retry/Ignore) returning the button (3, 4, 5) for a positive code.
+int ShowCodeMessage(int code, const std::string& detail, const InstallRun& run);
+// The same for a code whose text names nothing of the run (-8, -13, -15, ...): places
+// that have no run at hand, such as the reading of the settings.
 int ShowCodeMessage(int code, const std::string& detail);
 
 // A work directory that cannot be created: a beep and an error box naming it, in the

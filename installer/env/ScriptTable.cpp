@@ -1,11 +1,12 @@
 #include "installer/env/ScriptTable.h"
 
-ScriptEntry ScriptEntries[kMaxScriptEntries + 1];
-int ScriptEntryCount = 0;
-std::atomic<std::int32_t> TotalCommandCount{0};
+bool ScriptTable::Add(const ScriptEntry& entry) {
+    if (ScriptEntryCount() >= kMaxScriptEntries) return false;
+    entries_.push_back(entry);
+    return true;
+}
 
-void ResetScriptTable() {
-    for (ScriptEntry& entry : ScriptEntries) entry = ScriptEntry{};
-    ScriptEntryCount = 0;
-    TotalCommandCount = 0;
+void ScriptTable::Clear() {
+    entries_.clear();
+    TotalCommandCount.store(0);
 }

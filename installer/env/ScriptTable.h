@@ -1,10 +1,16 @@
 // The script table: one entry per install script found by the scan, shared by the
 // scan (which fills it), the list rows of the main dialog and the executor.
+//
+// Entries are numbered from 1, as the callers count them: Entry(1) .. Entry(
+// ScriptEntryCount()). The table holds at most kMaxScriptEntries entries; Add refuses
+// more. TotalCommandCount is polled by the UI thread's timer while the worker runs,
+// so it is atomic; the entries themselves are written only while no worker runs.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ScriptEntry {
     std::string ScriptNo;          // "nn" of INSTnn.DAT
@@ -20,10 +26,27 @@ inline constexpr std::int16_t kScriptInstalled = 2;
 
 inline constexpr int kMaxScriptEntries = 99;
 
-// Entries 1..kMaxScriptEntries (index 0 unused, as the entries are numbered from 1).
-extern ScriptEntry ScriptEntries[kMaxScriptEntries + 1];
-extern int ScriptEntryCount;
-// Polled by the UI thread's timer while the worker runs.
-extern std::atomic<std::int32_t> TotalCommandCount;
+class ScriptTable {
+public:
+    ScriptTable() = default;
+    ScriptTable(const ScriptTable&) = delete;
+    ScriptTable& operator=(const ScriptTable&) = delete;
 
-void ResetScriptTable();
+    int ScriptEntryCount() const { return static_cast<int>(entries_.size()); }
+    // True for 1 <= index <= ScriptEntryCount().
+    bool HasEntry(int index) const { return index >= 1 && index <= ScriptEntryCount(); }
+    // Entry `index` (1-based); only for an index HasEntry accepts.
+    ScriptEntry& Entry(int index) { return entries_[static_cast<std::size_t>(index - 1)]; }
+    const ScriptEntry& Entry(int index) const {
+        return entries_[static_cast<std::size_t>(index - 1)];
+    }
+    // Appends `entry` as the next entry; false (nothing added) when the table is full.
+    bool Add(const ScriptEntry& entry);
+    // No entries, TotalCommandCount 0.
+    void Clear();
+
+    std::atomic<std::int32_t> TotalCommandCount{0};
+
+private:
+    std::vector<ScriptEntry> entries_;
+};

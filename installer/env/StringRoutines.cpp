@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "installer/env/InstallEnvironment.h"
 #include "platform/Cp932.h"
 
 // A blank (0x20) is never the trail byte of a double-byte character (trail bytes
@@ -78,10 +77,11 @@ void SplitPath(const std::string& path, std::string& dir, std::string& name) {
     }
 }
 
-void VersionDownPath(const std::string& a, const std::string& b, std::string& path) {
+void VersionDownPath(const std::string& root, const std::string& a, const std::string& b,
+                     std::string& path) {
     std::string dir, name;
     SplitPath(path, dir, name);
-    path = VersionDownRoot + "\\" + a + "\\" + b + "\\" + name;
+    path = root + "\\" + a + "\\" + b + "\\" + name;
 }
 
 bool ParseVersionNumber(std::string& s, double& value) {

@@ -12,8 +12,10 @@ void CollapseBlanks(std::string& s);
 void PadRight(int width, std::string& s);
 // path := dir + path when path begins with "\", else dir + "\" + path.
 void JoinPath(const std::string& dir, std::string& path);
-// path := VersionDownRoot + "\" + a + "\" + b + "\" + the file-name part of path.
-void VersionDownPath(const std::string& a, const std::string& b, std::string& path);
+// path := root + "\" + a + "\" + b + "\" + the file-name part of path (root: the
+// store, VersionDownRoot).
+void VersionDownPath(const std::string& root, const std::string& a, const std::string& b,
+                     std::string& path);
 // dir := up to and including the last "\" or ":" ("" when none); name := the rest.
 void SplitPath(const std::string& path, std::string& dir, std::string& name);
 // True when the last character of `path` is "\" (never the trail byte of a

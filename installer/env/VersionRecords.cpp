@@ -13,9 +13,7 @@
 #include "platform/Files.h"
 #include "platform/Registry.h"
 
-VERUP_FILE_REC CurrentMedia;
 const char kVersionKeyName[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvan\\COMMON";
-std::string InstalledVersion = "0.00";
 
 namespace {
 
@@ -94,7 +92,7 @@ bool VersionHundredths(const std::string& text, long long& hundredths) {
     return true;
 }
 
-int ReadControlFile(const std::string& dir, ControlFileProblem& problem) {
+int ReadControlFile(InstallRun& run, const std::string& dir, ControlFileProblem& problem) {
     problem = ControlFileProblem{};
     // The whole path is used: a medium deep in a folder tree must not be read from
     // another, shorter-named file.
@@ -102,7 +100,7 @@ int ReadControlFile(const std::string& dir, ControlFileProblem& problem) {
     std::vector<std::string> lines;
     if (!platform::FileExists(path) || !ReadLineFile(path, lines)) {
         problem.reason = "the control file is missing or cannot be read";
-        if (!UninstallMode) ShowCodeMessage(kCodeNoControlFile, "");
+        if (!run.UninstallMode) ShowCodeMessage(kCodeNoControlFile, "", run);
         return kCodeNoControlFile;
     }
     for (std::string& line : lines) RemoveBlanks(line);
@@ -110,7 +108,7 @@ int ReadControlFile(const std::string& dir, ControlFileProblem& problem) {
         return Malformed(problem, 0, "the control file has fewer than 4 lines");
     }
 
-    VERUP_FILE_REC& media = CurrentMedia;
+    VERUP_FILE_REC& media = run.CurrentMedia;
     media.Title = lines[0];
 
     // Line 2: version "/" revision id. A version whose second decimal is "X" (2.1X)
@@ -177,38 +175,38 @@ int ReadControlFile(const std::string& dir, ControlFileProblem& problem) {
     return 0;
 }
 
-int ReadControlFile(const std::string& dir) {
+int ReadControlFile(InstallRun& run, const std::string& dir) {
     ControlFileProblem ignored;
-    return ReadControlFile(dir, ignored);
+    return ReadControlFile(run, dir, ignored);
 }
 
-bool CheckMedia(const std::string& dir) {
+bool CheckMedia(InstallRun& run, const std::string& dir) {
     if (!platform::FileExists(dir + ControlFileName)) {
-        ShowCodeMessage(kCodeNoControlFile, "");
+        ShowCodeMessage(kCodeNoControlFile, "", run);
         return false;
     }
-    return CheckVersionFit() == 0;
+    return CheckVersionFit(run) == 0;
 }
 
-int CheckVersionFit() {
-    if (CurrentMedia.RequiredVersion == kNoVersion) return 0;
-    int result = LoadInstalledVersion();
+int CheckVersionFit(InstallRun& run) {
+    if (run.CurrentMedia.RequiredVersion == kNoVersion) return 0;
+    int result = LoadInstalledVersion(run);
     if (result == 0) {
-        const long long installed = HundredthsOrZero(InstalledVersion);
-        if (installed < HundredthsOrZero(CurrentMedia.RequiredVersion)) {
+        const long long installed = HundredthsOrZero(run.InstalledVersion);
+        if (installed < HundredthsOrZero(run.CurrentMedia.RequiredVersion)) {
             result = kCodeNeedsNewerVersion;
-        } else if (CurrentMedia.Version != kNoVersion &&
-                   HundredthsOrZero(CurrentMedia.Version) < installed) {
+        } else if (run.CurrentMedia.Version != kNoVersion &&
+                   HundredthsOrZero(run.CurrentMedia.Version) < installed) {
             result = kCodeOlderThanInstalled;
         }
     }
-    ShowCodeMessage(result, "");
+    ShowCodeMessage(result, "", run);
     return result;
 }
 
-int LoadInstalledVersion() {
-    InstalledVersion = kNoVersion;
-    return ReadVersionValue(InstalledVersion);
+int LoadInstalledVersion(InstallRun& run) {
+    run.InstalledVersion = kNoVersion;
+    return ReadVersionValue(run.InstalledVersion);
 }
 
 int ReadRegisteredVersion(std::string& version) { return ReadVersionValue(version); }
@@ -227,18 +225,19 @@ int WriteRegisteredVersion(const std::string& version) {
     return 0;
 }
 
-int RecordRevision(std::string& detail) {
-    if (CurrentMedia.RequiredVersion == kNoVersion) return 0;
-    if (CurrentMedia.Version != kNoVersion) {
-        if (int result = WriteVersionOrReport(CurrentMedia.Version, detail); result != 0) {
+int RecordRevision(const InstallEnvironment& env, const VERUP_FILE_REC& media,
+                   std::string& detail) {
+    if (media.RequiredVersion == kNoVersion) return 0;
+    if (media.Version != kNoVersion) {
+        if (int result = WriteVersionOrReport(media.Version, detail); result != 0) {
             return result;
         }
     }
 
     std::vector<std::string> old;
-    if (platform::FileExists(RevisionListFile) && !ReadLineFile(RevisionListFile, old)) {
+    if (platform::FileExists(env.RevisionListFile) && !ReadLineFile(env.RevisionListFile, old)) {
         // A list that exists but cannot be read must not be replaced by a shorter one.
-        detail = RevisionListFile;
+        detail = env.RevisionListFile;
         return kCodeBrokenContent;
     }
     // The latest revision stands first; it is present when the first line that can
@@ -246,41 +245,46 @@ int RecordRevision(std::string& detail) {
     // entry (writing it again would list it twice).
     for (const std::string& line : old) {
         if (line.size() < kRevisionIdLength) continue;
-        if (line.compare(0, kRevisionIdLength, CurrentMedia.RevisionId) == 0) return 0;
+        if (line.compare(0, kRevisionIdLength, media.RevisionId) == 0) return 0;
         break;
     }
-    std::vector<std::string> lines{CurrentMedia.RevisionId};
+    std::vector<std::string> lines{media.RevisionId};
     for (const std::string& line : old) {
         if (line.size() == kRevisionIdLength) lines.push_back(line);
     }
     // Through the scratch file, replaced atomically (durable when WriteAheadSync): a
     // crash leaves the old list or the new one; a read-only list is reported.
-    return RewriteThroughScratch(RevisionListFile, lines, WorkScratchFile, WriteAheadSync, detail)
+    return RewriteThroughScratch(env.RevisionListFile, lines, env.WorkScratchFile,
+                                 env.WriteAheadSync, detail)
                ? 0
                : kCodeBrokenContent;
 }
 
-int RemoveRevision(const std::string& id, std::string& detail) {
-    if (CurrentMedia.RequiredVersion == kNoVersion) return 0;
-    if (CurrentMedia.Version != kNoVersion) {
-        if (int result = WriteVersionOrReport(CurrentMedia.DownVersion, detail); result != 0) {
+int RemoveRevision(const InstallEnvironment& env, const VERUP_FILE_REC& media,
+                   const std::string& id, std::string& detail) {
+    if (media.RequiredVersion == kNoVersion) return 0;
+    if (media.Version != kNoVersion) {
+        if (int result = WriteVersionOrReport(media.DownVersion, detail); result != 0) {
             return result;
         }
     }
 
     // Empties the work file; the rewrite below writes it whole again and reports.
-    (void)platform::WriteFileBytes(WorkScratchFile, "");
-    if (!platform::FileExists(RevisionListFile)) return 0;
+    (void)platform::WriteFileBytes(env.WorkScratchFile, "");
+    if (!platform::FileExists(env.RevisionListFile)) return 0;
     std::vector<std::string> old;
-    if (!ReadLineFile(RevisionListFile, old)) {
-        detail = RevisionListFile;
+    if (!ReadLineFile(env.RevisionListFile, old)) {
+        detail = env.RevisionListFile;
         return kCodeBrokenContent;
     }
     std::vector<std::string> lines;
     for (const std::string& line : old) {
         if (line.size() == kRevisionIdLength && line != id) lines.push_back(line);
     }
-    return RewriteThroughScratch(RevisionListFile, lines, WorkScratchFile, WriteAheadSync, detail)
+    // Through the scratch file, replaced atomically (durable when WriteAheadSync): a
+    // crash leaves the old list or the new one; a read-only list is reported.
+    return RewriteThroughScratch(env.RevisionListFile, lines, env.WorkScratchFile,
+                                 env.WriteAheadSync, detail)
                ? 0
                : kCodeBrokenContent;
 }
@@ -319,11 +323,11 @@ int RestoreStoredVersionValue(const std::string& value, bool present) {
     return removed == 0 || removed == 2 ? 0 : kCodeRegistryUnreadable;
 }
 
-bool IsRevisionStoreDir(const std::string& name) {
+bool IsRevisionStoreDir(const InstallEnvironment& env, const std::string& name) {
     if (!(name.size() == kRevisionIdLength && AllDigits(name)) && name != kFullVersionGroup) {
         return false;
     }
-    const std::string group = VersionDownRoot + "\\" + name;
+    const std::string group = env.VersionDownRoot + "\\" + name;
     std::vector<platform::FindEntry> entries;
     if (platform::FindFiles(group + "\\*", platform::FindSelection::AllEntries, entries) != 0) {
         return false;
@@ -340,10 +344,10 @@ bool IsRevisionStoreDir(const std::string& name) {
     return false;
 }
 
-int ScriptEntryLine(int index, std::string& line) {
+int ScriptEntryLine(const ScriptTable& table, int index, std::string& line) {
     line.clear();
-    if (index < 1 || index > kMaxScriptEntries) return 0;
-    const ScriptEntry& entry = ScriptEntries[index];
+    if (!table.HasEntry(index)) return 0;
+    const ScriptEntry& entry = table.Entry(index);
     line = entry.Title;
     PadRight(38, line);
     if (entry.Status == kScriptUninstallable) {
@@ -352,9 +356,4 @@ int ScriptEntryLine(int index, std::string& line) {
         line += "(ｲﾝｽﾄｰﾙ済み)";
     }
     return entry.CommandCount;
-}
-
-void ResetVersionRecords() {
-    CurrentMedia = VERUP_FILE_REC{};
-    InstalledVersion = kNoVersion;
 }

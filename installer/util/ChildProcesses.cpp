@@ -1,6 +1,5 @@
 #include "installer/util/ChildProcesses.h"
 
-#include "installer/env/InstallEnvironment.h"
 #include "platform/Cp932.h"
 #include "platform/Process.h"
 
@@ -24,11 +23,12 @@ std::int32_t RunAndWait(const std::string& program, const std::string& commandLi
     return StartAndWait(start);
 }
 
-std::int32_t RunDetachedAndWait(const std::string& program, const std::string& commandLine) {
+std::int32_t RunDetachedAndWait(const std::string& program, const std::string& commandLine,
+                                const std::string& currentDirectory) {
     platform::ProcessStart start;
     start.applicationName = program;
     start.commandLine = commandLine;
-    start.currentDirectory = ToolsDir;
+    start.currentDirectory = currentDirectory;
     start.detached = true;
     return StartAndWait(start);
 }

@@ -9,24 +9,8 @@
 #include <thread>
 
 #include "installer/app/PauseGate.h"
-#include "installer/engine/JobState.h"
-#include "installer/env/InstallEnvironment.h"
-#include "installer/env/JobRecord.h"
-#include "installer/env/ScriptTable.h"
-#include "installer/env/VersionRecords.h"
 
 namespace fs = std::filesystem;
-
-void ResetProgramState() {
-    ResetInstallEnvironment();
-    ResetVersionRecords();
-    ResetScriptTable();
-    ResetJobState();
-    ResetJobRecord();
-    SetJobCheckpointHook(nullptr);
-    JobPauseGate().Open();
-    SetCommandGate(&PassJobPauseGate);
-}
 
 void WriteHostFile(const std::string& hostPath, const std::string& bytes) {
     fs::create_directories(fs::path(hostPath).parent_path());
@@ -114,8 +98,8 @@ void FakeView::RunProgressDialog() {
         flow->Timer1Timer();
         if (std::chrono::steady_clock::now() > limit) {
             ADD_FAILURE() << "the progress dialog was never closed";
-            AbortJob();
-            JobPauseGate().Open();
+            flow->State().job.AbortJob();
+            flow->JobPauseGate().Open();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -146,30 +130,25 @@ void FakeView::PostTitleLabel(const std::string& text) {
     progressTitles.push_back(text);
 }
 
-HoldingGate* HoldingGate::current_ = nullptr;
-
-HoldingGate::HoldingGate(int holdAt) : holdAt_(holdAt) {
-    current_ = this;
-    SetCommandGate(&HoldingGate::Pass);
+HoldingGate::HoldingGate(InstallerFlow& flow, int holdAt) : flow_(flow), holdAt_(holdAt) {
+    flow_.State().job.SetCommandGate([this] { return Pass(); });
 }
 
 HoldingGate::~HoldingGate() {
     Release();
-    SetCommandGate(&PassJobPauseGate);
-    current_ = nullptr;
+    flow_.UseJobPauseGate();
 }
 
 bool HoldingGate::Pass() {
-    HoldingGate& self = *current_;
     {
-        std::unique_lock lock(self.mutex_);
-        if (++self.passed_ == self.holdAt_) {
-            self.held_ = true;
-            self.changed_.notify_all();
-            self.changed_.wait(lock, [&self] { return self.released_; });
+        std::unique_lock lock(mutex_);
+        if (++passed_ == holdAt_) {
+            held_ = true;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return released_; });
         }
     }
-    return PassJobPauseGate();
+    return flow_.JobPauseGate().Pass(flow_.State().job);
 }
 
 bool HoldingGate::WaitUntilHeld() {

@@ -13,13 +13,9 @@
 
 #include "installer/app/InstallerFlow.h"
 #include "installer/app/InstallerView.h"
-#include "installer/engine/JobState.h"
+#include "installer/engine/InstallerState.h"
 #include "installer/testsupport/ScriptedMessages.h"
 
-// Puts every process-wide state of the program back to its start, and installs the
-// job's pause gate (open) as the engine's command gate; SetCommandGate(nullptr) in the
-// test's tear-down undoes that.
-void ResetProgramState();
 
 // Writes a file (bytes as given; the test sources are compiled to code page 932).
 void WriteHostFile(const std::string& hostPath, const std::string& bytes);
@@ -96,13 +92,14 @@ private:
 // while the prompt is open; every other box goes to the scripted answers.
 class StopPromptAnswer : public ScriptedMessages {
 public:
-    explicit StopPromptAnswer(int answer) : answer_(answer) {}
+    // `job`: the job whose worker must stand still.
+    StopPromptAnswer(const JobControl& job, int answer) : job_(job), answer_(answer) {}
     int ShowMessage(const std::string& caption, const std::string& text, MessageButtons buttons,
                     MessageIcon icon) override {
         if (caption == "中止") {
-            const int before = ExecutedCommandCount.load();
+            const int before = job_.ExecutedCommandCount.load();
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            workerStoodStill = ExecutedCommandCount.load() == before;
+            workerStoodStill = job_.ExecutedCommandCount.load() == before;
             QueueAnswer(answer_);
         }
         return ScriptedMessages::ShowMessage(caption, text, buttons, icon);
@@ -110,22 +107,23 @@ public:
     bool workerStoodStill = false;
 
 private:
+    const JobControl& job_;
     int answer_;
 };
 
-// Holds the worker at its `holdAt`-th command (1-based) until Release(); the command
-// then passes the program's pause gate as usual. Install with Install().
+// Holds the worker of `flow` at its `holdAt`-th command (1-based) until Release(); the
+// command then passes the program's pause gate as usual. In place while it lives.
 class HoldingGate {
 public:
-    explicit HoldingGate(int holdAt);
+    HoldingGate(InstallerFlow& flow, int holdAt);
     ~HoldingGate();
     // Waits (at most 10 s) until the worker is held; false when it never came.
     bool WaitUntilHeld();
     void Release();
 
 private:
-    static bool Pass();
-    static HoldingGate* current_;
+    bool Pass();
+    InstallerFlow& flow_;
     std::mutex mutex_;
     std::condition_variable changed_;
     int holdAt_;

@@ -27,7 +27,7 @@
 #include "installer/app/QtInstallerView.h"
 #include "installer/app/QtMessageSink.h"
 #include "installer/app/SystemText.h"
-#include "installer/engine/JobState.h"
+#include "installer/engine/InstallerState.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/ScriptTable.h"
 #include "installer/env/VersionRecords.h"
@@ -73,14 +73,12 @@ public:
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetProgramState();
         prefix.InstallStandardProduct("2.00");
         mediumD = prefix.MapNewDrive('D');
     }
     void TearDown() override {
         flow.Cleanup();
         forms.reset();
-        SetCommandGate(nullptr);
     }
     void Start(const std::vector<std::string>& parameters) {
         forms = std::make_unique<ProgramForms>(flow, view, parameters);
@@ -168,10 +166,10 @@ TEST_F(DialogTest, TheEntryListShowsSelectableRowsThatLineUp) {
 }
 
 TEST_F(DialogTest, StopThenCancelGoesOnWhereTheWorkerWas) {
-    StopPromptAnswer messages(IDCANCEL);
+    StopPromptAnswer messages(flow.State().job, IDCANCEL);
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"}, "20240115", {3, 3});
     Start({"/DD:\\"});
-    HoldingGate gate(2);
+    HoldingGate gate(flow, 2);
     TJyokyoDlg& progress = *forms->JyokyoDlg;
     ShowCounter shows(&progress);
     bool stopped = false;
@@ -189,8 +187,8 @@ TEST_F(DialogTest, StopThenCancelGoesOnWhereTheWorkerWas) {
     EXPECT_TRUE(messages.workerStoodStill);
     EXPECT_TRUE(driver.done());
     EXPECT_EQ(shows.count, 2);  // the progress dialog came back after Cancel
-    EXPECT_EQ(JobState.load(), kJobFinished);
-    EXPECT_EQ(ExecutedCommandCount.load(), 6);
+    EXPECT_EQ(flow.State().job.JobState.load(), kJobFinished);
+    EXPECT_EQ(flow.State().job.ExecutedCommandCount.load(), 6);
     EXPECT_TRUE(view.MainClosed());
     EXPECT_EQ(messages.Boxes().back().text, "インストールが正常に終了しました。");
 }
@@ -199,7 +197,7 @@ TEST_F(DialogTest, TheProgressDialogsCloseBoxAbortsTheJob) {
     ScriptedMessages messages;
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"});
     Start({"/DD:\\"});
-    HoldingGate gate(1);
+    HoldingGate gate(flow, 1);
     TJyokyoDlg& progress = *forms->JyokyoDlg;
     Driver driver([&] {
         if (!progress.isVisible() || !gate.WaitUntilHeld()) return false;
@@ -208,12 +206,12 @@ TEST_F(DialogTest, TheProgressDialogsCloseBoxAbortsTheJob) {
         return true;
     });
     main()->OkButton->click();
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(flow.State().job.JobState.load(), kJobAborted);
     EXPECT_TRUE(view.MainClosed());
     EXPECT_FALSE(progress.isVisible());
     for (const RecordedBox& box : messages.Boxes()) EXPECT_NE(box.caption, "中止");
     flow.Cleanup();
-    EXPECT_EQ(ExecutedCommandCount.load(), 0);
+    EXPECT_EQ(flow.State().job.ExecutedCommandCount.load(), 0);
     EXPECT_FALSE(fs::exists(C("MORVAN/Readme.ver")));
 }
 
@@ -263,7 +261,7 @@ TEST_F(DialogTest, TheVersionDialogWarnsWhenAnOlderGroupIsChosen) {
                   "アンインストールする場合は新しいバージョンから行って下さい。"
                   "そうで無い場合は、動作保証できません。");
     }
-    EXPECT_EQ(UninstallGroupName, "20240101");
+    EXPECT_EQ(flow.State().run.UninstallGroupName, "20240101");
     EXPECT_FALSE(view.MainClosed());
     EXPECT_EQ(main()->windowTitle(), S("Morvan(アンインストール)"));
     EXPECT_FALSE(main()->HyoujiButton->isVisible());
@@ -319,7 +317,7 @@ TEST_F(DialogTest, InstallDiskDialogShowsCodeMinus4WithTheDirectoryInFront) {
     ASSERT_GE(messages.Boxes().size(), 1u);
     EXPECT_EQ(messages.Boxes()[0].text, "D:\\EMPTY にインストールディスクがありません。");
     EXPECT_EQ(messages.Boxes()[0].caption, "エラー");
-    EXPECT_EQ(InstallDiskPath, "D:");
+    EXPECT_EQ(flow.State().run.InstallDiskPath, "D:");
     EXPECT_EQ(main()->VerctlList->count(), 1);
 }
 

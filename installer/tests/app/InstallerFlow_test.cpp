@@ -9,7 +9,7 @@
 #include "AppTestSupport.h"
 #include "installer/app/InstallerFlow.h"
 #include "installer/app/PauseGate.h"
-#include "installer/engine/JobState.h"
+#include "installer/engine/InstallerState.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/ScriptTable.h"
 #include "installer/env/VersionRecords.h"
@@ -31,15 +31,11 @@ std::string InstalledVersionInRegistry() {
 class FlowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetProgramState();
         prefix.InstallStandardProduct("2.00");
         mediumD = prefix.MapNewDrive('D');
         view.flow = &flow;
     }
-    void TearDown() override {
-        flow.Cleanup();
-        SetCommandGate(nullptr);
-    }
+    void TearDown() override { flow.Cleanup(); }
     // Starts the program on the medium in D: and shows the main dialog.
     void StartOnD(std::vector<std::string> parameters = {"/DD:\\"}) {
         flow.Create(parameters);
@@ -63,27 +59,29 @@ protected:
 
 TEST(CommandLine, OptionsPathsWithBlanksAndStrayParameters) {
     TempPrefix prefix;
-    InstallDiskPath.clear();
-    InstallerFlow::ParseCommandLine({"/dd:\\my", "media", "disk\\"});
-    EXPECT_EQ(InstallDiskPath, "D:\\MY MEDIA DISK");
-    EXPECT_FALSE(UninstallMode);
+    FakeView view;
+    InstallerFlow flow{view, nullptr};
+    flow.State().run.InstallDiskPath.clear();
+    flow.ParseCommandLine({"/dd:\\my", "media", "disk\\"});
+    EXPECT_EQ(flow.State().run.InstallDiskPath, "D:\\MY MEDIA DISK");
+    EXPECT_FALSE(flow.State().run.UninstallMode);
 
-    InstallDiskPath.clear();
-    InstallerFlow::ParseCommandLine({"stray", "/u", "after-u", "/x", "/DC:\\CD\\"});
-    EXPECT_TRUE(UninstallMode);
-    EXPECT_EQ(InstallDiskPath, "C:\\CD");
+    flow.State().run.InstallDiskPath.clear();
+    flow.ParseCommandLine({"stray", "/u", "after-u", "/x", "/DC:\\CD\\"});
+    EXPECT_TRUE(flow.State().run.UninstallMode);
+    EXPECT_EQ(flow.State().run.InstallDiskPath, "C:\\CD");
 
-    InstallDiskPath.clear();
-    InstallerFlow::ParseCommandLine({"/U", "/I"});
-    EXPECT_FALSE(UninstallMode);
+    flow.State().run.InstallDiskPath.clear();
+    flow.ParseCommandLine({"/U", "/I"});
+    EXPECT_FALSE(flow.State().run.UninstallMode);
     // No medium named and none beside the program: no medium.
-    EXPECT_EQ(InstallDiskPath, "");
+    EXPECT_EQ(flow.State().run.InstallDiskPath, "");
 
     // "/D" alone: the current directory.
     ASSERT_EQ(platform::SetCurrentDirectoryW("C:\\WINDOWS"), 0u);
-    InstallDiskPath.clear();
-    InstallerFlow::ParseCommandLine({"/D"});
-    EXPECT_EQ(InstallDiskPath, "C:\\WINDOWS");
+    flow.State().run.InstallDiskPath.clear();
+    flow.ParseCommandLine({"/D"});
+    EXPECT_EQ(flow.State().run.InstallDiskPath, "C:\\WINDOWS");
 }
 
 TEST(ChoiceTextOfGroup, DateIdVersionAndTitle) {
@@ -111,7 +109,7 @@ TEST_F(FlowTest, InstallsTheSelectedEntriesAndRecordsVersionAndRevision) {
 
     flow.OkButtonClick();
     EXPECT_TRUE(view.mainClosed);
-    EXPECT_EQ(JobState.load(), kJobFinished);
+    EXPECT_EQ(flow.State().job.JobState.load(), kJobFinished);
     EXPECT_TRUE(fs::exists(C("MORVAN/F0_1.TXT")));
     EXPECT_TRUE(fs::exists(C("MORVAN/F1_1.TXT")));
     EXPECT_EQ(InstalledVersionInRegistry(), "2.10");
@@ -127,7 +125,7 @@ TEST_F(FlowTest, EveryRowDeselectedRunsNothingButCountsAsFinished) {
     StartOnD();
     view.selection.assign(view.rows.size(), false);
     flow.OkButtonClick();
-    EXPECT_EQ(JobState.load(), kJobFinished);
+    EXPECT_EQ(flow.State().job.JobState.load(), kJobFinished);
     EXPECT_FALSE(fs::exists(C("MORVAN/F0_1.TXT")));
     EXPECT_TRUE(view.progressTitles.empty());
     EXPECT_EQ(ReadHostFile(C("MORVAN/Readme.ver")).substr(0, 8), "20240115");
@@ -161,7 +159,7 @@ TEST_F(FlowTest, ASetOfThreeMediaWithTheWrongMediumInsertedFirst) {
     EXPECT_EQ(boxes[1].text, "このﾒﾃﾞｨｱは3 / 3です。");
     // The dialog now shows medium 2 and waits for OK.
     EXPECT_FALSE(view.mainClosed);
-    EXPECT_EQ(CurrentMedia.MediaNo, "02");
+    EXPECT_EQ(flow.State().run.CurrentMedia.MediaNo, "02");
     EXPECT_EQ(view.rows.size(), 1u);
     EXPECT_TRUE(fs::exists(C("MORVAN/F0_1.TXT")));
     EXPECT_FALSE(fs::exists(C("MORVAN/F0_3.TXT")));
@@ -193,7 +191,6 @@ TEST_F(FlowTest, UninstallOfTheKeptGroupPutsEverythingBack) {
     flow.Cleanup();
 
     // A second run of the program, with /U.
-    ResetJobState();
     messages.Clear();
     FakeView uninstallView;
     InstallerFlow uninstall(uninstallView, nullptr);
@@ -203,7 +200,7 @@ TEST_F(FlowTest, UninstallOfTheKeptGroupPutsEverythingBack) {
     ASSERT_EQ(uninstallView.versionChoices,
               (std::vector<std::string>{"2024.01.15(2.10, Morvan,テスト更新ディスク)"}))
         << messages.AllTexts();
-    EXPECT_EQ(UninstallGroupName, "Revision");
+    EXPECT_EQ(uninstall.State().run.UninstallGroupName, "Revision");
     EXPECT_EQ(uninstallView.caption, "Morvan(アンインストール)");
     ASSERT_EQ(uninstallView.rows.size(), 1u);
     uninstall.OkButtonClick();
@@ -234,7 +231,6 @@ TEST_F(FlowTest, AnUninstallUndoesEntriesThatChangedTheSameFileNewestFirst) {
     ASSERT_EQ(ReadHostFile(C("MORVAN/SHARED.TXT")), "version 1\r\n") << messages.AllTexts();
     flow.Cleanup();
 
-    ResetJobState();
     FakeView uninstallView;
     InstallerFlow uninstall(uninstallView, nullptr);
     uninstallView.flow = &uninstall;
@@ -248,7 +244,7 @@ TEST_F(FlowTest, AnUninstallUndoesEntriesThatChangedTheSameFileNewestFirst) {
 
 TEST_F(FlowTest, AMediumThatDisappearsDuringTheJobAbortsItAndNothingIsRecorded) {
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"});
-    HoldingGate gate(2);
+    HoldingGate gate(flow, 2);
     view.onProgress = [&](int) {
         ASSERT_TRUE(gate.WaitUntilHeld());
         // The drive is emptied while the first entry has run.
@@ -257,7 +253,7 @@ TEST_F(FlowTest, AMediumThatDisappearsDuringTheJobAbortsItAndNothingIsRecorded) 
     };
     StartOnD();
     flow.OkButtonClick();
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(flow.State().job.JobState.load(), kJobAborted);
     EXPECT_TRUE(view.mainClosed);
     EXPECT_TRUE(fs::exists(C("MORVAN/F0_1.TXT")));
     EXPECT_FALSE(fs::exists(C("MORVAN/F1_1.TXT")));
@@ -285,8 +281,8 @@ TEST_F(FlowTest, GarbageControlFileOrScriptIsRefusedWithoutACrash) {
 
 TEST_F(FlowTest, StopThenCancelPausesTheWorkerAndGoesOn) {
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"}, "20240115", {3, 3});
-    StopPromptAnswer prompt(IDCANCEL);
-    HoldingGate gate(2);
+    StopPromptAnswer prompt(flow.State().job, IDCANCEL);
+    HoldingGate gate(flow, 2);
     view.onProgress = [&](int run) {
         if (run != 1) return;
         ASSERT_TRUE(gate.WaitUntilHeld());
@@ -297,15 +293,15 @@ TEST_F(FlowTest, StopThenCancelPausesTheWorkerAndGoesOn) {
     flow.OkButtonClick();
     EXPECT_TRUE(prompt.workerStoodStill);
     EXPECT_EQ(view.progressRuns, 2);  // the progress dialog came back after Cancel
-    EXPECT_EQ(JobState.load(), kJobFinished);
-    EXPECT_EQ(ExecutedCommandCount.load(), 6);
+    EXPECT_EQ(flow.State().job.JobState.load(), kJobFinished);
+    EXPECT_EQ(flow.State().job.ExecutedCommandCount.load(), 6);
     EXPECT_EQ(InstalledVersionInRegistry(), "2.10");
 }
 
 TEST_F(FlowTest, StopConfirmedAbortsAndSkipsTheRest) {
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"}, "20240115", {3, 3});
-    StopPromptAnswer prompt(IDOK);
-    HoldingGate gate(2);
+    StopPromptAnswer prompt(flow.State().job, IDOK);
+    HoldingGate gate(flow, 2);
     view.onProgress = [&](int) {
         ASSERT_TRUE(gate.WaitUntilHeld());
         flow.StopButtonClick();
@@ -313,17 +309,17 @@ TEST_F(FlowTest, StopConfirmedAbortsAndSkipsTheRest) {
     };
     StartOnD();
     flow.OkButtonClick();
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(flow.State().job.JobState.load(), kJobAborted);
     EXPECT_TRUE(view.mainClosed);
     flow.Cleanup();
-    EXPECT_EQ(ExecutedCommandCount.load(), 1);
+    EXPECT_EQ(flow.State().job.ExecutedCommandCount.load(), 1);
     EXPECT_FALSE(fs::exists(C("MORVAN/F1_1.TXT")));
     EXPECT_EQ(InstalledVersionInRegistry(), "2.00");
 }
 
 TEST_F(FlowTest, ProgressDialogClosedDuringTheJobAbortsWithoutAQuestion) {
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"});
-    HoldingGate gate(1);
+    HoldingGate gate(flow, 1);
     view.onProgress = [&](int) {
         ASSERT_TRUE(gate.WaitUntilHeld());
         view.CloseProgressDialog();  // the close box
@@ -331,11 +327,11 @@ TEST_F(FlowTest, ProgressDialogClosedDuringTheJobAbortsWithoutAQuestion) {
     };
     StartOnD();
     flow.OkButtonClick();
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(flow.State().job.JobState.load(), kJobAborted);
     EXPECT_TRUE(view.mainClosed);
     for (const std::string& caption : Captions()) EXPECT_NE(caption, "中止");
     flow.Cleanup();
-    EXPECT_EQ(ExecutedCommandCount.load(), 0);
+    EXPECT_EQ(flow.State().job.ExecutedCommandCount.load(), 0);
 }
 
 namespace {
@@ -372,7 +368,7 @@ TEST_F(FlowTest, InstallDiskDialogOutcomes) {
     EXPECT_EQ(flow.DirSelectOk("D:\\MISSING"), DialogOutcome::StayOpen);
     EXPECT_EQ(messages.Boxes().back().text, "選択されたD:\\MISSING は存在しません。");
     EXPECT_EQ(flow.DirSelectOk("D:\\"), DialogOutcome::Ok);
-    EXPECT_EQ(InstallDiskPath, "D:");
+    EXPECT_EQ(flow.State().run.InstallDiskPath, "D:");
     // A drive without its medium: the dialog stays open without a word.
     messages.Clear();
     ASSERT_EQ(platform::MapDrive('E', prefix.dir() + "/no-such-folder"), 0u);
@@ -394,29 +390,27 @@ namespace {
 // after it never run, and nothing after the job is recorded.
 class InterruptAt {
 public:
-    explicit InterruptAt(int n) {
-        limit_ = n;
-        passed_ = 0;
-        SetCommandGate(&Pass);
+    InterruptAt(InstallerFlow& flow, int n) : flow_(flow), limit_(n) {
+        flow_.State().job.SetCommandGate([this] { return Pass(); });
     }
-    ~InterruptAt() { SetCommandGate(&PassJobPauseGate); }
+    ~InterruptAt() { flow_.UseJobPauseGate(); }
 
 private:
-    static bool Pass() {
+    bool Pass() {
         if (++passed_ >= limit_) {
-            AbortJob();
+            flow_.State().job.AbortJob();
             return false;
         }
-        return PassJobPauseGate();
+        return flow_.JobPauseGate().Pass(flow_.State().job);
     }
-    static inline std::atomic<int> limit_{0};
-    static inline std::atomic<int> passed_{0};
+    InstallerFlow& flow_;
+    const int limit_;
+    std::atomic<int> passed_{0};
 };
 
 // One more start of the program, as a new process would begin it.
 struct ProgramRun {
     explicit ProgramRun(const std::vector<std::string>& parameters) {
-        ResetProgramState();
         view.flow = &flow;
         flow.Create(parameters);
         flow.OnShow();
@@ -436,10 +430,10 @@ protected:
     }
     // An install of `entries` on D: stopped at command `n`.
     void InterruptedInstall(int n) {
-        InterruptAt interrupt(n);
+        InterruptAt interrupt(flow, n);
         StartOnD();
         flow.OkButtonClick();
-        ASSERT_EQ(JobState.load(), kJobAborted);
+        ASSERT_EQ(flow.State().job.JobState.load(), kJobAborted);
         flow.Cleanup();
     }
     std::string Store(const std::string& relative) { return C("MORVAN/MorvanDN/" + relative); }
@@ -515,12 +509,11 @@ TEST_F(RollBackTest, ANewFullVersionHoldsThePreviousGroupUntilItsJobHasEnded) {
 
     // Version 2.20 stopped in its second entry: the 2.10 group is held, not removed.
     WriteSampleMedium(mediumD, 1, 1, {"基本データ", "テンプレート"}, "20240301", {}, "2.20");
-    ResetProgramState();
     {
         FakeView view2;
         InstallerFlow flow2(view2, nullptr);
         view2.flow = &flow2;
-        InterruptAt interrupt(2);
+        InterruptAt interrupt(flow2, 2);
         flow2.Create({"/DD:\\"});
         flow2.OnShow();
         ASSERT_TRUE(flow2.FreshRevision());
@@ -562,12 +555,11 @@ TEST_F(RollBackTest, AnInterruptedUninstallIsRunToItsEnd) {
     flow.Cleanup();
     ASSERT_EQ(InstalledVersionInRegistry(), "2.10");
 
-    ResetProgramState();
     {
         FakeView view2;
         InstallerFlow flow2(view2, nullptr);
         view2.flow = &flow2;
-        InterruptAt interrupt(2);
+        InterruptAt interrupt(flow2, 2);
         flow2.Create({"/U"});
         flow2.OnShow();
         flow2.OkButtonClick();

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "installer/engine/JobState.h"
+#include "installer/engine/InstallerState.h"
+#include "installer/engine/ScriptExecution.h"
 #include "installer/engine/ScriptScan.h"
 #include "installer/env/InstallEnvironment.h"
 #include "installer/env/ScriptTable.h"
@@ -62,37 +63,41 @@ class EngineMedium : public ::testing::Test {
 protected:
     void SetUp() override {
         prefix_.InstallStandardProduct("2.00");
-        ResetInstallEnvironment();
-        ResetVersionRecords();
-        ResetScriptTable();
-        ResetJobState();
-        ResetScanReport();
-        ASSERT_EQ(LoadInstallEnvironment(), 0) << messages_.AllTexts();
+        ASSERT_EQ(LoadInstallEnvironment(state_.env), 0) << messages_.AllTexts();
         prefix_.MapNewDrive('K');
-        InstallDiskPath = "K:";
+        state_.run.InstallDiskPath = "K:";
         WriteControlFile("2.10/20240101");
     }
 
-    void TearDown() override {
-        ResetJobState();
-        ResetScriptTable();
-        ResetInstallEnvironment();
+    // A new job on the same environment and medium: the job control (its hooks
+    // stay), the running entry and the scan report as at program start.
+    void StartNewJob() {
+        state_.job.JobState = kJobRunning;
+        state_.job.ExecutedCommandCount = 0;
+        state_.entry = RunningEntry{};
+        state_.scan = ScanReport{};
     }
 
-    // Turns to an uninstall run of the group the medium's entries kept and scans it:
-    // the number of entries listed.
+    // Turns to an uninstall run, as a new job, of the group the medium's entries kept
+    // and scans it: the number of entries listed.
     int ScanKeptGroup() {
-        ResetJobState();
-        ResetScriptTable();
-        UninstallMode = true;
-        UninstallGroupName = CurrentMedia.RevisionName;
-        return ScanScripts(false);
+        StartNewJob();
+        state_.table.Clear();
+        state_.run.UninstallMode = true;
+        state_.run.UninstallGroupName = state_.run.CurrentMedia.RevisionName;
+        return ScanScripts(state_, false);
+    }
+
+    // An uninstall run of the kept group: every entry the scan finds is run.
+    void RunKeptGroupUninstall() {
+        const int count = ScanKeptGroup();
+        for (int i = 1; i <= count; ++i) RunScript(state_, i, false);
     }
 
     // A medium bringing `versionLine` (version "/" revision id), set 01 of 01.
     void WriteControlFile(const std::string& versionLine) {
         Write("K:\\MorvanUP.INF", Lines({"Morvan,テスト", versionLine, "2.00/", "01/01"}));
-        ASSERT_EQ(ReadControlFile("K:"), 0);
+        ASSERT_EQ(ReadControlFile(state_.run, "K:"), 0);
     }
 
     // Writes K:\INSTnn.DAT.
@@ -127,6 +132,8 @@ protected:
 
     TempPrefix prefix_;
     ScriptedMessages messages_;
+    // The installer's state of this test: fresh for every test.
+    InstallerState state_;
 };
 
 }  // namespace engine_test

@@ -38,9 +38,9 @@ class UninstallingMedium : public EngineMedium {
         int count = ScanKeptGroup();
         ASSERT_GT(count, 0);
         for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, false);
+            if (state_.table.Entry(i).CommandCount != 0) RunScript(state_, i, false);
         }
-        EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+        EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     }
 };
 
@@ -79,19 +79,21 @@ class RollbackFixture : public UninstallingMedium {
     // Writes entry 00 with `commands` in an "UNINST," section and runs the medium.
     void Install(const std::vector<std::string>& commands, const char* section = "UNINST,戻せる") {
         // After an uninstall: back to an install run of the medium.
-        UninstallMode = false;
-        ResetScriptTable();
-        ASSERT_EQ(ReadControlFile("K:"), 0);
+        state_.table.Clear();
+        state_.run.UninstallMode = false;
+        ASSERT_EQ(ReadControlFile(state_.run, "K:"), 0);
         std::string text = Lines({"2.10/20240101", section});
         for (const auto& line : commands) text += line + "\r\n";
         WriteScript(0, text + "INSTEND\r\n");
-        int count = ScanScripts(true);
+        int count = ScanScripts(state_, true);
         for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, true);
+            if (state_.table.Entry(i).CommandCount != 0) RunScript(state_, i, true);
         }
     }
 
-    std::string Store() { return VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\01"; }
+    std::string Store() {
+        return state_.env.VersionDownRoot + "\\" + state_.run.CurrentMedia.RevisionName + "\\01";
+    }
     std::string UndoText() { return Read(Store() + "\\INST00.DAT"); }
 
     std::string PackageText() {

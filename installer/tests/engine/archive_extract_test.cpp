@@ -35,25 +35,28 @@ class ArchiveExtract : public EngineMedium {
 protected:
     std::vector<std::string> Staged() {
         std::vector<std::string> files;
-        ListTree(ExtractDir, files);
+        ListTree(state_.env.ExtractDir, files);
         return files;
     }
 };
 
 TEST_F(ArchiveExtract, StagesEveryMemberWithItsPathAndDeletesTheCopy) {
     MakeLzh("K:\\SUB\\APP.LZH", {{"A.TXT", "a"}, {"DIR\\表示.TXT", "dbcs"}, {"DIR\\DEEP\\C.BIN", std::string("\0\1", 2)}});
-    CommandResult result = ExtractArchiveCommand("L SUB\\APP.LZH C:\\NEW\\FOLDER");
+    CommandResult result = ExtractArchiveCommand(state_.env, state_.run, state_.entry,
+                                                 "L SUB\\APP.LZH C:\\NEW\\FOLDER");
     EXPECT_EQ(result.code, 0) << messages_.AllTexts();
     EXPECT_EQ(result.destination, "C:\\NEW\\FOLDER\\");
     EXPECT_TRUE(platform::DirectoryExists("C:\\NEW\\FOLDER"));
-    EXPECT_EQ(Read(ExtractDir + "\\DIR\\表示.TXT"), "dbcs");
-    EXPECT_EQ(Read(ExtractDir + "\\DIR\\DEEP\\C.BIN"), std::string("\0\1", 2));
+    EXPECT_EQ(Read(state_.env.ExtractDir + "\\DIR\\表示.TXT"), "dbcs");
+    EXPECT_EQ(Read(state_.env.ExtractDir + "\\DIR\\DEEP\\C.BIN"), std::string("\0\1", 2));
     EXPECT_EQ(Staged().size(), 3u);  // the archive copy is gone, no work folder is left
 }
 
 TEST_F(ArchiveExtract, MissingArchiveOrMissingDirectoryFails) {
-    EXPECT_EQ(ExtractArchiveCommand("L NONE.LZH C:\\OUT").code, -13);
-    EXPECT_EQ(ExtractArchiveCommand("L NONE.LZH").code, -13);
+    EXPECT_EQ(
+        ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L NONE.LZH C:\\OUT").code,
+        -13);
+    EXPECT_EQ(ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L NONE.LZH").code, -13);
     EXPECT_TRUE(Staged().empty());
 }
 
@@ -62,7 +65,10 @@ TEST_F(ArchiveExtract, MembersClimbingOutOrAbsoluteAreRefusedAndNothingIsWritten
                                    std::string("\\ROOT.TXT"), std::string("C:\\ROOT.TXT"),
                                    std::string("/tmp/ROOT.TXT")}) {
         Write("K:\\BAD.LZH", Member("FIRST.TXT", "first") + Member(bad, "bad") + std::string(1, '\0'));
-        EXPECT_EQ(ExtractArchiveCommand("L BAD.LZH C:\\OUT").code, -13) << bad;
+        EXPECT_EQ(
+            ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L BAD.LZH C:\\OUT").code,
+            -13)
+            << bad;
         EXPECT_TRUE(Staged().empty()) << bad;
         EXPECT_FALSE(platform::PathExists("C:\\KEL\\ESCAPE.TXT"));
         EXPECT_FALSE(platform::PathExists("C:\\ROOT.TXT"));
@@ -73,21 +79,30 @@ TEST_F(ArchiveExtract, MembersClimbingOutOrAbsoluteAreRefusedAndNothingIsWritten
 
 TEST_F(ArchiveExtract, DamagedOrTruncatedArchiveFails) {
     Write("K:\\CRC.LZH", Member("A.TXT", "data", true) + std::string(1, '\0'));
-    EXPECT_EQ(ExtractArchiveCommand("L CRC.LZH C:\\OUT").code, -13);
+    EXPECT_EQ(ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L CRC.LZH C:\\OUT").code,
+              -13);
     std::string whole = Member("A.TXT", "data") + Member("B.TXT", "more data") + std::string(1, '\0');
     Write("K:\\CUT.LZH", whole.substr(0, whole.size() - 6));
-    EXPECT_EQ(ExtractArchiveCommand("L CUT.LZH C:\\OUT").code, -13);
+    EXPECT_EQ(ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L CUT.LZH C:\\OUT").code,
+              -13);
     Write("K:\\TEXT.LZH", "this is not an archive");
-    EXPECT_EQ(ExtractArchiveCommand("L TEXT.LZH C:\\OUT").code, -13);
+    EXPECT_EQ(
+        ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L TEXT.LZH C:\\OUT").code,
+        -13);
     // No member at all: an empty file, or garbage whose first byte reads as the end mark.
     Write("K:\\EMPTY.LZH", "");
-    EXPECT_EQ(ExtractArchiveCommand("L EMPTY.LZH C:\\OUT").code, -13);
+    EXPECT_EQ(
+        ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L EMPTY.LZH C:\\OUT").code,
+        -13);
     Write("K:\\ZERO.LZH", std::string(1, '\0') + "garbage after the end mark");
-    EXPECT_EQ(ExtractArchiveCommand("L ZERO.LZH C:\\OUT").code, -13);
+    EXPECT_EQ(
+        ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L ZERO.LZH C:\\OUT").code,
+        -13);
     // A sound hand-made archive goes through, so the failures above are the damage.
     Write("K:\\GOOD.LZH", whole);
-    EXPECT_EQ(ExtractArchiveCommand("L GOOD.LZH C:\\OUT").code, 0);
-    EXPECT_EQ(Read(ExtractDir + "\\B.TXT"), "more data");
+    EXPECT_EQ(
+        ExtractArchiveCommand(state_.env, state_.run, state_.entry, "L GOOD.LZH C:\\OUT").code, 0);
+    EXPECT_EQ(Read(state_.env.ExtractDir + "\\B.TXT"), "more data");
 }
 
 }  // namespace

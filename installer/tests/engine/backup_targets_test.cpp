@@ -14,12 +14,12 @@ class BackupTargets : public RollbackFixture {
     // Installs `commands`, then undoes them: the machine must be as it was. Returns
     // the uninstall script the install wrote.
     std::string InstallAndUndo(std::initializer_list<std::string> commands) {
-        ResetJobState();
+        StartNewJob();
         messages_.Clear();
         const Machine before = Capture();
         Install(commands);
         const std::string undo = UndoText();
-        EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+        EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
         Uninstall();
         EXPECT_EQ(FilesBelow("C:\\APP"), before.app) << Utf8(undo);
         EXPECT_TRUE(Capture() == before) << Utf8(undo);

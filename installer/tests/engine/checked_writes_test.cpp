@@ -16,27 +16,15 @@ std::string Broken(const std::string& detail) {
     return "バージョンアップの内容が破損しています。\rerror in \"" + detail + "\"";
 }
 
-// What the checkpoint hook does to the machine, and at which point.
-std::function<void()> gAction;
-int gActAt = 0;
-JobCheckpoint gActPoint = JobCheckpoint::BeforeCommand;
-void Act(JobCheckpoint point, int number) {
-    if (point == gActPoint && number == gActAt && gAction) gAction();
-}
-
 class CheckedWrites : public RollbackFixture {
   protected:
-    void TearDown() override {
-        SetJobCheckpointHook(nullptr);
-        gAction = nullptr;
-        ResetJobRecord();
-        RollbackFixture::TearDown();
-    }
+    // Makes the checkpoint hook run `action` on the machine at checkpoint `point` of
+    // command `number`.
     void ActAt(JobCheckpoint point, int number, std::function<void()> action) {
-        gActPoint = point;
-        gActAt = number;
-        gAction = std::move(action);
-        SetJobCheckpointHook(&Act);
+        state_.job.SetJobCheckpointHook(
+            [point, number, action = std::move(action)](JobCheckpoint reached, int at) {
+                if (reached == point && at == number && action) action();
+            });
     }
     // A folder (holding a file, so that nothing removes it as empty) where `path` must be.
     void Block(const std::string& path) {
@@ -46,7 +34,7 @@ class CheckedWrites : public RollbackFixture {
         Write(path + "\\X", "x");
     }
     void ExpectStopped(const std::string& detail) {
-        EXPECT_EQ(JobState.load(), kJobAborted);
+        EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
         EXPECT_EQ(messages_.AllTexts(), Broken(detail));
     }
 };
@@ -56,17 +44,19 @@ TEST_F(CheckedWrites, StoreFilesThatCannotBeWrittenStopTheEntry) {
     const std::string marker = Store() + "\\INST00.DA_";
     const std::string script = Store() + "\\INST00.DAT";
     const std::string control =
-        VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\MorvanUP.INF";
+        state_.env.VersionDownRoot + "\\" + state_.run.CurrentMedia.RevisionName + "\\MorvanUP.INF";
 
     // The store folder blocked by a plain file: nothing of the entry runs.
-    Write(VersionDownRoot + "\\" + CurrentMedia.RevisionName, "a file");
+    Write(state_.env.VersionDownRoot + "\\" + state_.run.CurrentMedia.RevisionName, "a file");
     Install({"C A.TXT C:\\OUT\\"});
     ExpectStopped(Store());
     EXPECT_FALSE(platform::PathExists("C:\\OUT\\A.TXT"));
-    ASSERT_EQ(platform::DeleteFileW(VersionDownRoot + "\\" + CurrentMedia.RevisionName), 0u);
+    ASSERT_EQ(platform::DeleteFileW(state_.env.VersionDownRoot + "\\" +
+                                    state_.run.CurrentMedia.RevisionName),
+              0u);
 
     // The uninstall script cannot be begun: nothing of the entry runs.
-    ResetJobState();
+    StartNewJob();
     messages_.Clear();
     Block(script);
     Install({"C A.TXT C:\\OUT\\"});
@@ -76,7 +66,7 @@ TEST_F(CheckedWrites, StoreFilesThatCannotBeWrittenStopTheEntry) {
 
     // The marker, and the saved control file of an uninstallable entry.
     for (const std::string& blocked : {marker, control}) {
-        ResetJobState();
+        StartNewJob();
         messages_.Clear();
         Block(blocked);
         Install({"C A.TXT C:\\OUT\\"});
@@ -98,10 +88,11 @@ TEST_F(CheckedWrites, UndoRecordOrSavedCopyThatCannotBeWrittenLeavesTheMachineAl
 
     // The saved copy of a file that is about to be replaced or deleted.
     for (const char* line : {"C CONF.INI C:\\APP\\", "D C:\\APP\\LOGS\\*.LOG"}) {
-        ResetJobState();
+        StartNewJob();
         messages_.Clear();
-        SetJobCheckpointHook(nullptr);
-        ASSERT_TRUE(RemoveTree(VersionDownRoot + "\\" + CurrentMedia.RevisionName));
+        state_.job.SetJobCheckpointHook(nullptr);
+        ASSERT_TRUE(
+            RemoveTree(state_.env.VersionDownRoot + "\\" + state_.run.CurrentMedia.RevisionName));
         Write("C:\\APP\\CONF.INI", "[old]\r\n");
         // Every name the copy could be kept under is taken by a folder.
         const std::string stem = Store() + (line[0] == 'C' ? "\\CONF" : "\\A");
@@ -117,24 +108,24 @@ TEST_F(CheckedWrites, UndoRecordOrSavedCopyThatCannotBeWrittenLeavesTheMachineAl
 TEST_F(CheckedWrites, ListAndPackageFilesThatCannotBeWrittenFailTheCommand) {
     const Machine before = Capture();
     // The scratch file of a list rewrite.
-    Block(WorkScratchFile);
+    Block(state_.env.WorkScratchFile);
     Install({"A LIST.TXT C:\\APP"}, "INST,一覧");
-    ExpectStopped(WorkScratchFile);
-    EXPECT_TRUE(RemoveTree(WorkScratchFile));
+    ExpectStopped(state_.env.WorkScratchFile);
+    EXPECT_TRUE(RemoveTree(state_.env.WorkScratchFile));
 
     // The plain package list cannot be decoded into the work root.
-    ResetJobState();
+    StartNewJob();
     messages_.Clear();
-    const std::string plain = WorkRoot + "\\PACKAGE.INF";
+    const std::string plain = state_.env.WorkRoot + "\\PACKAGE.INF";
     Block(plain);
     Install({"A PACKAGE.INF C:\\KEL\\INSTALL"}, "INST,一覧");
     ExpectStopped(plain);
     EXPECT_TRUE(RemoveTree(plain));
 
     // The scrambled list cannot be written in the staging directory.
-    ResetJobState();
+    StartNewJob();
     messages_.Clear();
-    const std::string staged = ExtractDir + "\\package.5";
+    const std::string staged = state_.env.ExtractDir + "\\package.5";
     ActAt(JobCheckpoint::BeforeCommand, 1, [&] { Block(staged); });
     Install({"A PACKAGE.INF C:\\KEL\\INSTALL"});
     ExpectStopped(staged);
@@ -151,7 +142,7 @@ TEST_F(CheckedWrites, RegistryWriteThatFailsFailsTheLine) {
     }
     const std::string line = "R HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\PATH NEW";
     for (const char* section : {"INST,値", "UNINST,値"}) {
-        ResetJobState();
+        StartNewJob();
         messages_.Clear();
         // The hive becomes unreadable once the line has been checked and recorded.
         ActAt(JobCheckpoint::AfterWriteAhead, 1,
@@ -163,7 +154,7 @@ TEST_F(CheckedWrites, RegistryWriteThatFailsFailsTheLine) {
         EXPECT_FALSE(platform::FileExists(Store() + "\\INST00.DA_"));
     }
     // The key removed after the check: the value cannot be written.
-    ResetJobState();
+    StartNewJob();
     messages_.Clear();
     ActAt(JobCheckpoint::AfterWriteAhead, 1,
           [] { ASSERT_EQ(platform::RegDeleteTree(platform::RegRoot::LocalMachine, kAppKey), 0u); });
@@ -174,13 +165,13 @@ TEST_F(CheckedWrites, RegistryWriteThatFailsFailsTheLine) {
 TEST_F(CheckedWrites, JobRecordThatCannotBeWrittenRunsNothing) {
     JobRecord record;
     record.mode = JobMode::Install;
-    record.group = CurrentMedia.RevisionName;
+    record.group = state_.run.CurrentMedia.RevisionName;
     std::string failed;
-    ASSERT_TRUE(OpenJobRecord(record, failed)) << failed;
-    Block(JobRecordPath());
+    ASSERT_TRUE(state_.record.OpenJobRecord(state_.env, record, failed)) << failed;
+    Block(JobRecordPath(state_.env));
     Write("K:\\A.TXT", "a");
     Install({"C A.TXT C:\\OUT\\"});
-    ExpectStopped(JobRecordPath());
+    ExpectStopped(JobRecordPath(state_.env));
     EXPECT_FALSE(platform::PathExists("C:\\OUT\\A.TXT"));
     EXPECT_FALSE(platform::PathExists(Store() + "\\INST00.DAT"));
 }
@@ -188,11 +179,10 @@ TEST_F(CheckedWrites, JobRecordThatCannotBeWrittenRunsNothing) {
 TEST_F(CheckedWrites, UninstallThatCannotRemoveItsMarkerKeepsItsScriptForAnotherRun) {
     const Machine before = Capture();
     Install({"C ADDED.INI C:\\APP\\"});
-    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    ASSERT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     const std::string marker = Store() + "\\INST00.DA_";
     Block(marker);
-    int count = ScanKeptGroup();
-    for (int i = 1; i <= count; ++i) RunScript(i, false);
+    RunKeptGroupUninstall();
     ExpectStopped(marker);
     EXPECT_TRUE(platform::FileExists(Store() + "\\INST00.DAT"));
     // Run again once the marker can go: it ends.

@@ -16,14 +16,14 @@ class ExecutionCommands : public EngineMedium {
 protected:
     // Scans the medium and runs every entry with commands, as the worker does.
     void RunAll() {
-        int count = ScanScripts(false);
+        int count = ScanScripts(state_, false);
         for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, false);
+            if (state_.table.Entry(i).CommandCount != 0) RunScript(state_, i, false);
         }
     }
     bool StagingEmpty() {
         std::vector<std::string> files;
-        ListTree(ExtractDir, files);
+        ListTree(state_.env.ExtractDir, files);
         return files.empty();
     }
 };
@@ -39,7 +39,7 @@ TEST_F(ExecutionCommands, CopyToDirectoryToNamedFileAndIntoNewFolders) {
                           "c doc\\ソフト.txt c:\\新規\\表ソ\\",  // lower case, missing folders
                           "INSTEND"}));
     RunAll();
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\表示.EXE"), "program");
     EXPECT_EQ(Read("C:\\APP\\DOC\\説明.TXT"), "text");
     EXPECT_EQ(Read("C:\\新規\\表ソ\\ソフト.TXT"), "text");
@@ -47,7 +47,7 @@ TEST_F(ExecutionCommands, CopyToDirectoryToNamedFileAndIntoNewFolders) {
     std::uint32_t attributes = 0;
     ASSERT_EQ(platform::GetFileAttributesW("C:\\APP\\DOC\\説明.TXT", attributes), 0u);
     EXPECT_EQ(attributes & platform::kAttrReadOnly, 0u);
-    EXPECT_EQ(ExecutedCommandCount.load(), 3);
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 3);
     EXPECT_TRUE(StagingEmpty());
 }
 
@@ -57,7 +57,7 @@ TEST_F(ExecutionCommands, CopyWithWildcardSourceStagesEveryMatch) {
     Write("K:\\LIB\\C.TXT", "c");
     WriteScript(0, Lines({"2.10/20240101", "INST,W", "C LIB\\*.DLL C:\\APP\\LIB\\", "INSTEND"}));
     RunAll();
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\LIB\\A.DLL"), "a");
     EXPECT_EQ(Read("C:\\APP\\LIB\\B.DLL"), "b");
     EXPECT_FALSE(platform::FileExists("C:\\APP\\LIB\\C.TXT"));
@@ -69,7 +69,7 @@ TEST_F(ExecutionCommands, FailedCopyAbortsTheJobAndNothingRunsAfterIt) {
                           "C A.TXT C:\\OUT\\SECOND.TXT", "INSTEND"}));
     WriteScript(1, Lines({"2.10/20240101", "INST,次", "C A.TXT C:\\OUT\\THIRD.TXT", "INSTEND"}));
     RunAll();
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     auto boxes = messages_.Boxes();
     ASSERT_EQ(boxes.size(), 1u) << messages_.AllTexts();
     EXPECT_EQ(boxes[0].text,
@@ -78,10 +78,10 @@ TEST_F(ExecutionCommands, FailedCopyAbortsTheJobAndNothingRunsAfterIt) {
     EXPECT_EQ(Read("C:\\OUT\\A.TXT"), "a");
     EXPECT_FALSE(platform::FileExists("C:\\OUT\\SECOND.TXT"));
     EXPECT_FALSE(platform::FileExists("C:\\OUT\\THIRD.TXT"));
-    EXPECT_EQ(ExecutedCommandCount.load(), 2);
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 2);
     // The entry that failed is not marked installed; a later entry is not run at all.
-    EXPECT_FALSE(platform::FileExists(InstalledMarkerPath("00")));
-    EXPECT_FALSE(platform::FileExists(InstalledMarkerPath("01")));
+    EXPECT_FALSE(platform::FileExists(InstalledMarkerPath(state_.env, state_.run, "00")));
+    EXPECT_FALSE(platform::FileExists(InstalledMarkerPath(state_.env, state_.run, "01")));
     EXPECT_TRUE(StagingEmpty());
 }
 
@@ -91,17 +91,17 @@ TEST_F(ExecutionCommands, StagedFileThatCannotReachItsDestinationFailsTheCopy) {
     ASSERT_EQ(platform::CreateDirectoryTree("C:\\OUT\\SUB"), 0u);
     WriteScript(0, Lines({"2.10/20240101", "INST,X", "C A.TXT C:\\OUT\\SUB", "INSTEND"}));
     RunAll();
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_NE(messages_.AllTexts().find("error in \"C A.TXT C:\\OUT\\SUB\""), std::string::npos);
-    EXPECT_FALSE(platform::FileExists(InstalledMarkerPath("00")));
+    EXPECT_FALSE(platform::FileExists(InstalledMarkerPath(state_.env, state_.run, "00")));
 }
 
 TEST_F(ExecutionCommands, MalformedCopyLinesFail) {
     for (const char* line : {"C", "C A.TXT", "C A.TXT ", "C  A.TXT"}) {
-        ResetJobState();
+        StartNewJob();
         messages_.Clear();
-        ExecuteScriptLine(line);
-        EXPECT_EQ(JobState.load(), kJobAborted) << line;
+        ExecuteScriptLine(state_, line);
+        EXPECT_EQ(state_.job.JobState.load(), kJobAborted) << line;
         EXPECT_EQ(messages_.Boxes().size(), 1u) << line;
     }
 }
@@ -115,13 +115,13 @@ TEST_F(ExecutionCommands, DeleteRemovesMatchingPlainFilesOnly) {
     WriteScript(0, Lines({"2.10/20240101", "INST,削除", "D C:\\APP\\*.TMP", "D C:\\APP\\NONE.*",
                           "D C:\\NOWHERE\\*.*", "INSTEND"}));
     RunAll();
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_FALSE(platform::FileExists("C:\\APP\\A.TMP"));
     EXPECT_FALSE(platform::FileExists("C:\\APP\\表.TMP"));
     EXPECT_TRUE(platform::FileExists("C:\\APP\\KEEP.TXT"));
     EXPECT_TRUE(platform::FileExists("C:\\APP\\.HIDDEN.TMP"));
     EXPECT_TRUE(platform::FileExists("C:\\APP\\SUB.TMP\\INNER.TXT"));
-    EXPECT_EQ(ExecutedCommandCount.load(), 3);
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 3);
     EXPECT_TRUE(StagingEmpty());
 }
 
@@ -131,10 +131,10 @@ TEST_F(ExecutionCommands, DeleteWithoutAFullFolderFailsAndDeletesNothing) {
     Write("C:\\ROOT.TMP", "3");
     ASSERT_EQ(platform::SetCurrentDirectoryW("C:\\APP"), 0u);
     for (const char* line : {"D *.TMP", "D SUB\\*.TMP", "D \\ROOT.TMP", "D C:*.TMP", "D"}) {
-        ResetJobState();
+        StartNewJob();
         messages_.Clear();
-        ExecuteScriptLine(line);
-        EXPECT_EQ(JobState.load(), kJobAborted) << line;
+        ExecuteScriptLine(state_, line);
+        EXPECT_EQ(state_.job.JobState.load(), kJobAborted) << line;
         EXPECT_EQ(messages_.Boxes().size(), 1u) << line;
     }
     EXPECT_TRUE(platform::FileExists("C:\\APP\\A.TMP"));
@@ -151,11 +151,11 @@ TEST_F(ExecutionCommands, RelativeDestinationsFailAndCreateNothing) {
     Write("C:\\CWD\\SUB\\L.TXT", "y\r\n");
     for (const char* line : {"C A.TXT SUB\\", "C A.TXT NEW\\B.TXT", "C A.TXT \\ROOT\\", "C A.TXT D:X.TXT",
                              "L APP.LZH NEW", "L APP.LZH \\ROOT", "A L.TXT SUB", "P L.TXT SUB\\"}) {
-        ResetJobState();
+        StartNewJob();
         messages_.Clear();
         ASSERT_EQ(platform::SetCurrentDirectoryW("C:\\CWD"), 0u);
-        ExecuteScriptLine(line);
-        EXPECT_EQ(JobState.load(), kJobAborted) << line;
+        ExecuteScriptLine(state_, line);
+        EXPECT_EQ(state_.job.JobState.load(), kJobAborted) << line;
         EXPECT_EQ(messages_.AllTexts(),
                   std::string("バージョンアップの内容が破損しています。\rerror in \"") + line + "\"");
     }
@@ -170,26 +170,26 @@ TEST_F(ExecutionCommands, NothingStagedReachesALaterCommandHiddenEntriesIncluded
     engine_test::MakeLzh("K:\\HID.LZH", {{".X", "hidden"}, {"A.TXT", "a"}});
     Write("K:\\B.TXT", "b");
     // Left behind by a run that was killed while it staged.
-    Write(ExtractDir + "\\.LEFT", "left");
-    Write(ExtractDir + "\\LEFT.TXT", "left");
-    Write(ExtractDir + "\\.HIDDIR\\IN.TXT", "left");
-    Write(BackupDir + "\\.OLD", "left");
+    Write(state_.env.ExtractDir + "\\.LEFT", "left");
+    Write(state_.env.ExtractDir + "\\LEFT.TXT", "left");
+    Write(state_.env.ExtractDir + "\\.HIDDIR\\IN.TXT", "left");
+    Write(state_.env.BackupDir + "\\.OLD", "left");
     WriteScript(0, Lines({"2.10/20240101", "INST,隠し", "C B.TXT C:\\ZERO\\", "L HID.LZH C:\\ONE",
                           "C B.TXT C:\\TWO\\", "INSTEND"}));
     RunAll();
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(engine_test::Snapshot("C:\\ZERO"), (std::map<std::string, std::string>{{"B.TXT", "b"}}));
     EXPECT_EQ(engine_test::Snapshot("C:\\TWO"), (std::map<std::string, std::string>{{"B.TXT", "b"}}));
-    EXPECT_TRUE(engine_test::Snapshot(ExtractDir).empty());
-    EXPECT_TRUE(engine_test::Snapshot(BackupDir).empty());
+    EXPECT_TRUE(engine_test::Snapshot(state_.env.ExtractDir).empty());
+    EXPECT_TRUE(engine_test::Snapshot(state_.env.BackupDir).empty());
 }
 
 TEST_F(ExecutionCommands, DeleteThatCannotRemoveAFileFails) {
     Write("C:\\APP\\A.TMP", "1");
     Write("C:\\APP\\B.TMP", "2");
     ASSERT_EQ(platform::SetReadOnly("C:\\APP\\B.TMP", true), 0u);
-    ExecuteScriptLine("D C:\\APP\\*.TMP");
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    ExecuteScriptLine(state_, "D C:\\APP\\*.TMP");
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_EQ(messages_.AllTexts(),
               "バージョンアップの内容が破損しています。\rerror in \"D C:\\APP\\*.TMP\"");
     EXPECT_TRUE(platform::FileExists("C:\\APP\\B.TMP"));
@@ -207,8 +207,8 @@ TEST_F(ExecutionCommands, ProgramsExitCodesAndStartFailures) {
                           "X C:\\KEL\\TOOLS\\ECHO.EXE \"one  表 two\" ignored",
                           "X C:\\KEL\\TOOLS\\MINUS.EXE", "C A.TXT C:\\AFTER\\", "INSTEND"}));
     RunAll();
-    EXPECT_EQ(JobState.load(), kJobAborted);
-    EXPECT_EQ(ExecutedCommandCount.load(), 5);
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 5);
     EXPECT_FALSE(platform::FileExists("C:\\AFTER\\A.TXT"));
     // -1 has a text of its own in the message table, which is what the box shows.
     auto boxes = messages_.Boxes();
@@ -224,25 +224,25 @@ TEST_F(ExecutionCommands, ProgramsExitCodesAndStartFailures) {
 
 TEST_F(ExecutionCommands, NegativeExitCodeWithoutTextStillNamesTheLine) {
     InstallChildWrapper("C:\\KEL\\TOOLS\\M20.EXE", "--exit -20");
-    ExecuteScriptLine("X C:\\KEL\\TOOLS\\M20.EXE");
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    ExecuteScriptLine(state_, "X C:\\KEL\\TOOLS\\M20.EXE");
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_EQ(messages_.AllTexts(),
               "バージョンアップの内容が破損しています。\rerror in \"X C:\\KEL\\TOOLS\\M20.EXE\"");
 }
 
 TEST_F(ExecutionCommands, ZipAndUnknownLettersFail) {
-    ExecuteScriptLine("Z ANY.ZIP C:\\APP");
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    ExecuteScriptLine(state_, "Z ANY.ZIP C:\\APP");
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_EQ(messages_.AllTexts(), "ZipファイルとHaltapp命令には未対応です。");
-    ResetJobState();
+    StartNewJob();
     messages_.Clear();
-    ExecuteScriptLine(" C A B\\");
+    ExecuteScriptLine(state_, " C A B\\");
     EXPECT_EQ(messages_.AllTexts(),
               "バージョンアップの内容が破損しています。\rerror in \" C A B\\\"");
     // Once aborted, nothing more runs or counts.
-    ExecuteScriptLine("Z ANY.ZIP C:\\APP");
+    ExecuteScriptLine(state_, "Z ANY.ZIP C:\\APP");
     EXPECT_EQ(messages_.Boxes().size(), 1u);
-    EXPECT_EQ(ExecutedCommandCount.load(), 1);
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 1);
 }
 
 TEST_F(ExecutionCommands, NestedIfLineFailsAsACommand) {
@@ -250,7 +250,7 @@ TEST_F(ExecutionCommands, NestedIfLineFailsAsACommand) {
     WriteScript(0, Lines({"2.10/20240101", "INST,入れ子", "IF !C:\\NONE", "C A.TXT C:\\OUT\\",
                           "IF C:\\OUT\\A.TXT", "END", "INSTEND"}));
     RunAll();
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_NE(messages_.AllTexts().find("error in \"IF C:\\OUT\\A.TXT\""), std::string::npos);
 }
 

@@ -16,9 +16,9 @@ using engine_test::Write;
 class ExecutionStore : public EngineMedium {
 protected:
     void RunAll(bool fresh) {
-        int count = ScanScripts(fresh);
+        int count = ScanScripts(state_, fresh);
         for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, fresh);
+            if (state_.table.Entry(i).CommandCount != 0) RunScript(state_, i, fresh);
         }
     }
     const std::string store_ = "C:\\MORVAN\\MorvanDN";
@@ -30,8 +30,8 @@ TEST_F(ExecutionStore, UninstallableEntryWritesItsScriptMarkerAndControlFile) {
                           "C A.TXT C:\\APP\\", "INSTEND", "README", "zweiter Abschnitt",
                           "READMEEND"}));
     RunAll(true);
-    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
-    EXPECT_EQ(VersionDownRoot, store_);
+    ASSERT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.env.VersionDownRoot, store_);
     const std::string undo = Read(store_ + "\\Revision\\01\\INST02.DAT");
     // Upper-case throughout, CR LF, the README section that stood first copied before
     // the section line, and only that one.
@@ -41,7 +41,7 @@ TEST_F(ExecutionStore, UninstallableEntryWritesItsScriptMarkerAndControlFile) {
     EXPECT_EQ(undo.substr(undo.size() - 9), "INSTEND\r\n") << Utf8(undo);
     EXPECT_EQ(undo.find("ZWEITER"), std::string::npos);
     EXPECT_EQ(Read(store_ + "\\Revision\\01\\INST02.DA_"), "");
-    EXPECT_EQ(UndoScriptPath, store_ + "\\Revision\\01\\INST02.DAT");
+    EXPECT_EQ(state_.entry.UndoScriptPath, store_ + "\\Revision\\01\\INST02.DAT");
     // The medium's control file with the version installed before it.
     EXPECT_EQ(Read(store_ + "\\Revision\\MorvanUP.INF"),
               Lines({"Morvan,テスト", "2.10/20240101", "2.00/", "01/01", "2.00"}));
@@ -66,18 +66,18 @@ TEST_F(ExecutionStore, PlainEntryKeepsNoUninstallScriptButIsMarked) {
     EXPECT_FALSE(platform::FileExists(store_ + "\\20240101\\01\\INST05.DAT"));
     EXPECT_TRUE(platform::FileExists(store_ + "\\20240101\\01\\INST05.DA_"));
     EXPECT_FALSE(platform::FileExists(store_ + "\\20240101\\MorvanUP.INF"));
-    EXPECT_EQ(UndoScriptPath, kNonBackup);
+    EXPECT_EQ(state_.entry.UndoScriptPath, kNonBackup);
     // The next scan sees the entry as installed.
-    ScanScripts(false);
-    EXPECT_EQ(ScriptEntries[1].Status, kScriptInstalled);
+    ScanScripts(state_, false);
+    EXPECT_EQ(state_.table.Entry(1).Status, kScriptInstalled);
 }
 
 TEST_F(ExecutionStore, UninstSectionAfterAnInstSectionRecordsNothing) {
     WriteScript(0, Lines({"2.10/20240101", "INST,A", "D C:\\NONE\\*.X", "INSTEND", "UNINST,B",
                           "D C:\\NONE\\*.Y", "INSTEND"}));
     RunAll(false);
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
-    EXPECT_EQ(ExecutedCommandCount.load(), 2);
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 2);
     EXPECT_FALSE(platform::FileExists(store_ + "\\Revision\\01\\INST00.DAT"));
     EXPECT_FALSE(platform::FileExists("C:\\NON_BACKUP"));
     EXPECT_FALSE(platform::FileExists("C:\\KEL\\TOOLS\\NON_BACKUP"));
@@ -86,18 +86,18 @@ TEST_F(ExecutionStore, UninstSectionAfterAnInstSectionRecordsNothing) {
 TEST_F(ExecutionStore, HeaderMismatchRunsNothingAndWritesNoMarker) {
     Write("K:\\A.TXT", "a");
     WriteScript(0, Lines({"2.10/20240101", "INST,A", "C A.TXT C:\\APP\\", "INSTEND"}));
-    ASSERT_EQ(ScanScripts(false), 1);
+    ASSERT_EQ(ScanScripts(state_, false), 1);
     // The script changed between the scan and the run.
     WriteScript(0, Lines({"2.10/20991231", "INST,A", "C A.TXT C:\\APP\\", "INSTEND"}));
-    RunScript(1, false);
+    RunScript(state_, 1, false);
     EXPECT_FALSE(platform::FileExists("C:\\APP\\A.TXT"));
     EXPECT_FALSE(platform::FileExists(store_ + "\\Revision\\01\\INST00.DA_"));
     EXPECT_FALSE(platform::FileExists(store_ + "\\Revision\\01\\INST00.DAT"));
     // Indices outside the table run nothing.
-    RunScript(0, false);
-    RunScript(2, false);
-    RunScript(1000, false);
-    EXPECT_EQ(ExecutedCommandCount.load(), 0);
+    RunScript(state_, 0, false);
+    RunScript(state_, 2, false);
+    RunScript(state_, 1000, false);
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 0);
 }
 
 TEST_F(ExecutionStore, UninstallRunRemovesScriptsAndTheMediaDirectoryWhenEmpty) {
@@ -115,26 +115,26 @@ TEST_F(ExecutionStore, UninstallRunRemovesScriptsAndTheMediaDirectoryWhenEmpty) 
                                          "INSTEND"}));
     Write(media + "\\INST01.DA_", "");
     Write("C:\\APP\\NEW.DLL", "new");
-    UninstallMode = true;
-    UninstallGroupName = "20240101";
-    ASSERT_EQ(ReadControlFile(store_ + "\\20240101"), 0);
-    ASSERT_EQ(ScanScripts(false), 2);
-    EXPECT_EQ(ScriptEntries[1].MediaNo, "01");
+    state_.run.UninstallMode = true;
+    state_.run.UninstallGroupName = "20240101";
+    ASSERT_EQ(ReadControlFile(state_.run, store_ + "\\20240101"), 0);
+    ASSERT_EQ(ScanScripts(state_, false), 2);
+    EXPECT_EQ(state_.table.Entry(1).MediaNo, "01");
 
-    RunScript(1, false);
-    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    RunScript(state_, 1, false);
+    ASSERT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\表ソ.TXT"), "saved");
     EXPECT_FALSE(platform::FileExists(media + "\\INST00.DAT"));
     EXPECT_FALSE(platform::FileExists(media + "\\INST00.DA_"));
     EXPECT_TRUE(platform::DirectoryExists(media));  // INST01.DA_ is still there
 
-    RunScript(2, false);
-    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    RunScript(state_, 2, false);
+    ASSERT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_FALSE(platform::FileExists("C:\\APP\\NEW.DLL"));
     // The last marker has gone: COMMAND.EXE removed the directory with its saved file.
     EXPECT_FALSE(platform::DirectoryExists(media));
     EXPECT_TRUE(platform::FileExists(store_ + "\\20240101\\MorvanUP.INF"));
-    EXPECT_EQ(ExecutedCommandCount.load(), 2);
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 2);
 }
 
 TEST_F(ExecutionStore, FailedUninstallKeepsItsScript) {
@@ -144,12 +144,12 @@ TEST_F(ExecutionStore, FailedUninstallKeepsItsScript) {
     Write(media + "\\INST00.DAT", Lines({"2.1X/20240101", "UNINST,一", "C GONE.TXT C:\\APP\\",
                                          "INSTEND"}));
     Write(media + "\\INST00.DA_", "");
-    UninstallMode = true;
-    UninstallGroupName = "20240101";
-    ASSERT_EQ(ReadControlFile(store_ + "\\20240101"), 0);
-    ASSERT_EQ(ScanScripts(false), 1);
-    RunScript(1, false);
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    state_.run.UninstallMode = true;
+    state_.run.UninstallGroupName = "20240101";
+    ASSERT_EQ(ReadControlFile(state_.run, store_ + "\\20240101"), 0);
+    ASSERT_EQ(ScanScripts(state_, false), 1);
+    RunScript(state_, 1, false);
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_TRUE(platform::FileExists(media + "\\INST00.DAT"));
     EXPECT_TRUE(platform::FileExists(media + "\\INST00.DA_"));
 }

@@ -22,10 +22,10 @@ TEST_F(HaltAppRun, WarnsRunsOnceAcrossEntriesAndPauserFollowsAtTheEnd) {
     Write("K:\\A.TXT", "a");
     WriteScript(0, Lines({"2.10/20240101", "INST,一", "@HALTAPP", "C A.TXT C:\\OUT\\", "@HALTAPP", "INSTEND"}));
     WriteScript(1, Lines({"2.10/20240101", "INST,二", "@HALTAPPNOW", "C A.TXT C:\\OUT\\B.TXT", "INSTEND"}));
-    int count = ScanScripts(false);
-    for (int i = 1; i <= count; ++i) RunScript(i, false);
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
-    EXPECT_EQ(ExecutedCommandCount.load(), 5);
+    int count = ScanScripts(state_, false);
+    for (int i = 1; i <= count; ++i) RunScript(state_, i, false);
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.ExecutedCommandCount.load(), 5);
     auto boxes = messages_.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "強制終了");
@@ -36,19 +36,19 @@ TEST_F(HaltAppRun, WarnsRunsOnceAcrossEntriesAndPauserFollowsAtTheEnd) {
     // Time, current directory (the tools folder), command line.
     EXPECT_NE(halts[0].find("\tC:\\KEL\\TOOLS\tC:\\KEL\\TOOLS\\HALTAPP.EXE /NONUI"), std::string::npos)
         << halts[0];
-    EXPECT_EQ(HaltAppState, kHaltAppHasRun);
+    EXPECT_EQ(state_.run.HaltAppState, kHaltAppHasRun);
     EXPECT_TRUE(Log("PAUSER").empty());
 
-    RunPauserIfHalted();
+    RunPauserIfHalted(state_.env, state_.run);
     auto pausers = Log("PAUSER");
     ASSERT_EQ(pausers.size(), 1u);
     EXPECT_NE(pausers[0].find("\tC:\\KEL\\TOOLS\t"), std::string::npos) << pausers[0];
 }
 
 TEST_F(HaltAppRun, OtherAtLinesDoNothingAndNoPauserWithoutHalt) {
-    EXPECT_EQ(ForceTerminateApplications("@HALT"), 1);
-    EXPECT_EQ(ForceTerminateApplications("@OTHER"), 1);
-    RunPauserIfHalted();
+    EXPECT_EQ(ForceTerminateApplications(state_.env, state_.run, "@HALT"), 1);
+    EXPECT_EQ(ForceTerminateApplications(state_.env, state_.run, "@OTHER"), 1);
+    RunPauserIfHalted(state_.env, state_.run);
     EXPECT_TRUE(messages_.Boxes().empty());
     EXPECT_TRUE(Log("HALTAPP").empty());
     EXPECT_TRUE(Log("PAUSER").empty());
@@ -58,9 +58,9 @@ TEST_F(HaltAppRun, MissingHaltAppStillCountsAsRunAndPauserStillStarts) {
     // Without the stand-in built the program is missing already, which is the point.
     (void)platform::DeleteFileW("C:\\KEL\\TOOLS\\HALTAPP.EXE");
     ASSERT_FALSE(platform::FileExists("C:\\KEL\\TOOLS\\HALTAPP.EXE"));
-    EXPECT_EQ(ForceTerminateApplications("@HALTAPP"), 1);
-    EXPECT_EQ(HaltAppState, kHaltAppHasRun);
-    RunPauserIfHalted();
+    EXPECT_EQ(ForceTerminateApplications(state_.env, state_.run, "@HALTAPP"), 1);
+    EXPECT_EQ(state_.run.HaltAppState, kHaltAppHasRun);
+    RunPauserIfHalted(state_.env, state_.run);
     EXPECT_EQ(Log("PAUSER").size(), 1u);
 }
 

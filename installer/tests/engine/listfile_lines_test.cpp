@@ -18,7 +18,7 @@ protected:
         std::string text;
         for (const auto& line : lines) text += line + "\r\n";
         WriteScript(0, text);
-        RunScript(ScanScripts(false), false);
+        RunScript(state_, ScanScripts(state_, false), false);
     }
     std::string Package() {
         std::string failed;
@@ -31,7 +31,7 @@ TEST_F(ListFileLines, AddKeepsDuplicatesOfTheTargetAndAddsANewLineOnce) {
     Write("C:\\APP\\L.TXT", "a\r\nb\r\na\r\n");
     Write("K:\\L.TXT", "a\r\nc\r\nc\r\nC\r\n c\r\n");
     Run({"A L.TXT C:\\APP\\"});
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     // Lines compare whole and exactly: case and blanks count.
     EXPECT_EQ(Read("C:\\APP\\L.TXT"), "a\r\nb\r\na\r\nc\r\nC\r\n c\r\n");
 }
@@ -45,14 +45,14 @@ TEST_F(ListFileLines, RemoveDropsEveryOccurrenceAndAbsentTargetsBehaveAsDocument
     // Adding to a list the machine lacks creates nothing.
     EXPECT_FALSE(platform::FileExists("C:\\APP\\NEW.TXT"));
     // A source that matches nothing fails the command.
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
 }
 
 TEST_F(ListFileLines, RemoveFromAMissingListCreatesAnEmptyOne) {
     Write("K:\\L.TXT", "a\r\n");
     ASSERT_EQ(platform::CreateDirectoryTree("C:\\APP"), 0u);
     Run({"P L.TXT C:\\APP\\"});
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\L.TXT"), "");
 }
 
@@ -63,7 +63,7 @@ TEST_F(ListFileLines, AReadOnlyListOfTheMachineIsReportedAndKeptAsItIs) {
     Run({"A L.TXT C:\\APP\\"});
     // The change is made on the staged copy, and the copy back is refused: a list the
     // installer could not update is a failed command, never a silent success.
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_NE(messages_.AllTexts().find("L.TXT"), std::string::npos) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\L.TXT"), "a\r\n");
     std::uint32_t attributes = 0;
@@ -78,7 +78,7 @@ TEST_F(ListFileLines, WildcardNamesEveryMatchingTarget) {
     Write("K:\\LST\\TWO.LST", "a\r\n");
     Write("K:\\LST\\THREE.LST", "a\r\n");
     Run({"P LST\\*.LST C:\\APP"});
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\ONE.LST"), "keep1\r\n");
     EXPECT_EQ(Read("C:\\APP\\TWO.LST"), "keep2\r\n");
     EXPECT_FALSE(platform::FileExists("C:\\APP\\THREE.LST"));
@@ -93,18 +93,18 @@ TEST_F(ListFileLines, PackageListIsDecodedMergedAndStoredScrambledOnly) {
     // A trailing "\" after the install directory is still the package form; the
     // second line names the package by the script's number.
     Run({"A PACKAGE.INF C:\\KEL\\INSTALL\\", "P PACKAGE.00 C:\\KEL\\INSTALL"});
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Package(), "PKG1\r\nPKG3\r\n");
     EXPECT_FALSE(platform::FileExists("C:\\KEL\\INSTALL\\PACKAGE.INF"));
     EXPECT_FALSE(platform::FileExists("C:\\KEL\\INSTALL\\PACKAGE.00"));
     EXPECT_FALSE(platform::FileExists("C:\\KEL\\WORK\\PACKAGE.INF"));
-    EXPECT_EQ(CurrentPackageName, "PACKAGE.00");
+    EXPECT_EQ(state_.entry.CurrentPackageName, "PACKAGE.00");
 }
 
 TEST_F(ListFileLines, LineWithoutDirectoryFails) {
     Write("K:\\L.TXT", "a\r\n");
-    EXPECT_EQ(ListFileCommand("A L.TXT").code, -13);
-    EXPECT_EQ(ListFileCommand("A").code, -13);
+    EXPECT_EQ(ListFileCommand(state_.env, state_.run, state_.entry, "A L.TXT").code, -13);
+    EXPECT_EQ(ListFileCommand(state_.env, state_.run, state_.entry, "A").code, -13);
 }
 
 }  // namespace

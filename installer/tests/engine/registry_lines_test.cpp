@@ -56,20 +56,20 @@ protected:
         for (const auto& line : commands) text += line + "\r\n";
         text += "INSTEND\r\n";
         WriteScript(0, text);
-        RunScript(ScanScripts(false), true);
+        RunScript(state_, ScanScripts(state_, false), true);
     }
     std::vector<std::string> UndoRLines() {
         std::vector<std::string> out;
-        std::string text = Read(VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\01\\INST00.DAT");
+        std::string text = Read(state_.env.VersionDownRoot + "\\" +
+                                state_.run.CurrentMedia.RevisionName + "\\01\\INST00.DAT");
         for (const auto& line : platform::SplitLines(text)) {
             if (!line.empty() && line[0] == 'R') out.push_back(line);
         }
         return out;
     }
     void RollBack() {
-        int count = ScanKeptGroup();
-        for (int i = 1; i <= count; ++i) RunScript(i, false);
-        UninstallMode = false;
+        RunKeptGroupUninstall();
+        state_.run.UninstallMode = false;
     }
 };
 
@@ -77,13 +77,13 @@ TEST_F(RegistryLines, PlainEntrySetsUpperCasedTextDeletesAndFailsOnMissingKey) {
     SetValue(RegRoot::LocalMachine, kKey, "OLD", "x");
     Run(false, {std::string("R ") + kPath + "\\NEW mixed   Case",
                 std::string("R \"") + kPath + "\\OLD\""});
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(GetValue(RegRoot::LocalMachine, kKey, "NEW"), "MIXED CASE");
     EXPECT_EQ(GetValue(RegRoot::LocalMachine, kKey, "OLD"), "<none>");
     // Keys are never created.
-    EXPECT_EQ(RegistryCommand("R HKEY_LOCAL_MACHINE\\SOFTWARE\\NOKEY\\SUB\\V X"), -13);
+    EXPECT_EQ(RegistryCommand(state_, "R HKEY_LOCAL_MACHINE\\SOFTWARE\\NOKEY\\SUB\\V X"), -13);
     EXPECT_EQ(GetValue(RegRoot::LocalMachine, "SOFTWARE\\NOKEY\\SUB", "V"), "<no key>");
-    EXPECT_EQ(RegistryCommand("R HKEY_LOCAL_MACHINE\\SOFTWARE\\V X"), -13);
+    EXPECT_EQ(RegistryCommand(state_, "R HKEY_LOCAL_MACHINE\\SOFTWARE\\V X"), -13);
 }
 
 TEST_F(RegistryLines, UndoLinesRestoreOldValuesExactlyAndDeleteNewOnes) {
@@ -97,7 +97,7 @@ TEST_F(RegistryLines, UndoLinesRestoreOldValuesExactlyAndDeleteNewOnes) {
                std::string("R ") + kPath + "\\EMPTY full",
                std::string("R ") + kPath + "\\FRESH new",
                std::string("R \"") + kPath + "\\ABSENT\""});  // nothing to undo
-    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    ASSERT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(GetValue(RegRoot::LocalMachine, kKey, "MIXED"), "TWO");
     EXPECT_EQ(UndoRLines(),
               (std::vector<std::string>{
@@ -106,7 +106,7 @@ TEST_F(RegistryLines, UndoLinesRestoreOldValuesExactlyAndDeleteNewOnes) {
                   "R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\Empty\" \"\"",
                   "R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\FRESH\""}));
     RollBack();
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(RegistryValues(RegRoot::LocalMachine, kKey), before);
 }
 
@@ -119,22 +119,22 @@ TEST_F(RegistryLines, OldValueNoUndoLineCanCarryIsNeverOverwritten) {
     ASSERT_EQ(platform::RegSetValue(handle, number), 0u);
     const auto before = RegistryValues(RegRoot::LocalMachine, kKey);
     for (const char* name : {"Q", "P", "N"}) {
-        ResetJobState();
+        StartNewJob();
         messages_.Clear();
         Run(true, {std::string("R ") + kPath + "\\" + name + " NEW"});
-        EXPECT_EQ(JobState.load(), kJobAborted) << name;
+        EXPECT_EQ(state_.job.JobState.load(), kJobAborted) << name;
         EXPECT_EQ(UndoRLines().size(), 0u) << name;
     }
     EXPECT_EQ(RegistryValues(RegRoot::LocalMachine, kKey), before);
     // Without an uninstall script nothing needs restoring: the value is written.
-    ResetJobState();
+    StartNewJob();
     Run(false, {std::string("R ") + kPath + "\\Q NEW"});
     EXPECT_EQ(GetValue(RegRoot::LocalMachine, kKey, "Q"), "NEW");
 }
 
 TEST_F(RegistryLines, InvalidLineInUninstallableEntryIsSkippedWithoutTrace) {
     Run(true, {"R HKEY_LOCAL_MACHINE\\SOFTWARE\\V X", "R HKEY_LOCAL_MACHINE\\SOFTWARE\\NOKEY\\SUB\\V X"});
-    EXPECT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_TRUE(UndoRLines().empty());
 }
 

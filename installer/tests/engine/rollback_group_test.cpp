@@ -61,14 +61,15 @@ protected:
     }
 
     void RunAllEntries() {
-        int count = ScanScripts(false);
+        int count = ScanScripts(state_, false);
         for (int i = 1; i <= count; ++i) {
-            if (ScriptEntries[i].CommandCount != 0) RunScript(i, true);
+            if (state_.table.Entry(i).CommandCount != 0) RunScript(state_, i, true);
         }
     }
 
     std::vector<std::string> UndoScript(const std::string& nn) {
-        std::string text = Read(VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\01\\INST" + nn + ".DAT");
+        std::string text = Read(state_.env.VersionDownRoot + "\\" +
+                                state_.run.CurrentMedia.RevisionName + "\\01\\INST" + nn + ".DAT");
         return platform::SplitLines(text);
     }
 
@@ -102,7 +103,7 @@ TEST_F(RollbackGroup, InstallThenUninstallRestoresFilesListsPackageAndRegistry) 
     const MachineState before = Capture();
 
     RunAllEntries();
-    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
+    ASSERT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
     EXPECT_EQ(Read("C:\\APP\\OLD.TXT"), "new");
     EXPECT_EQ(Read("C:\\APP\\表示\\ソフト.TXT"), "dbcs");
     EXPECT_EQ(Read("C:\\APP\\CONF.INI"), "[new]\r\n");
@@ -168,15 +169,8 @@ TEST_F(RollbackGroup, InstallThenUninstallRestoresFilesListsPackageAndRegistry) 
     EXPECT_EQ(RegistryValues(RegRoot::CurrentUser, kTestKey), before.testValues);
     EXPECT_EQ(PackageText(), "PKG1\r\nPKG2\r\n");
     // The kept group is used up.
-    EXPECT_FALSE(platform::PathExists(VersionDownRoot + "\\" + CurrentMedia.RevisionName + "\\01"));
-}
-
-// Stops the job, as a confirmed stop does, once `allowed` commands have passed.
-int gAllowed = 0;
-bool StopAfterAllowed() {
-    if (gAllowed-- > 0) return true;
-    AbortJob();
-    return false;
+    EXPECT_FALSE(platform::PathExists(state_.env.VersionDownRoot + "\\" +
+                                      state_.run.CurrentMedia.RevisionName + "\\01"));
 }
 
 TEST_F(RollbackGroup, JobAbortedByFailedCommandUndoesExactlyWhatRan) {
@@ -186,7 +180,7 @@ TEST_F(RollbackGroup, JobAbortedByFailedCommandUndoesExactlyWhatRan) {
                           "A LIST.TXT C:\\APP", "INSTEND"}));
     const MachineState before = Capture();
     RunAllEntries();
-    ASSERT_EQ(JobState.load(), kJobAborted);
+    ASSERT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_FALSE(platform::FileExists("C:\\APP\\ADDED.INI"));
     EXPECT_EQ(Read("C:\\APP\\LIST.TXT"), "x\ny");
     std::vector<std::string> undo = UndoScript("00");
@@ -208,11 +202,16 @@ TEST_F(RollbackGroup, JobStoppedByTheUserUndoesExactlyWhatRan) {
                           "R HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\NEWVAL X",
                           "C ADDED.INI C:\\APP\\", "P REMOVE.LST C:\\APP", "INSTEND"}));
     const MachineState before = Capture();
-    gAllowed = 3;
-    SetCommandGate(&StopAfterAllowed);
+    // Stops the job, as a confirmed stop does, once three commands have passed.
+    int allowed = 3;
+    state_.job.SetCommandGate([this, &allowed] {
+        if (allowed-- > 0) return true;
+        state_.job.AbortJob();
+        return false;
+    });
     RunAllEntries();
-    SetCommandGate(nullptr);
-    ASSERT_EQ(JobState.load(), kJobAborted);
+    state_.job.SetCommandGate(nullptr);
+    ASSERT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_EQ(GetValue(RegRoot::LocalMachine, kAppKey, "NEWVAL"), "X");
     EXPECT_FALSE(platform::FileExists("C:\\APP\\ADDED.INI"));
     std::vector<std::string> undo = UndoScript("00");

@@ -58,7 +58,7 @@ TEST_F(ScanCheckTool, WildcardStopMakesTheMediumUnusable) {
 }
 
 TEST_F(ScanCheckTool, KeptGroupsAndTheirEntries) {
-    const std::string group = VersionDownRoot + "\\20240101";
+    const std::string group = state_.env.VersionDownRoot + "\\20240101";
     Write(group + "\\MorvanUP.INF", Lines({"Morvan,T", "2.1X/20240101", "2.00/", "01/02", "2.00"}));
     Write(group + "\\02\\INST07.DAT", Lines({"2.1X/20240101", "UNINST,戻す", "D C:\\APP\\A.TXT", "INSTEND"}));
     std::string output;

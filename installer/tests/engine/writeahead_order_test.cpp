@@ -15,29 +15,32 @@ struct Stop {
     Machine beforeCommand, afterWriteAhead;
     std::string undo;
 };
-Stop gStop;
-std::vector<std::string> gSeen;
-RollbackFixture* gFixture = nullptr;
-
 class WriteAhead : public RollbackFixture {
-  public:
-    Machine CaptureNow() { return Capture(); }
-    std::string UndoNow() { return UndoText(); }
-};
-
-void StopAfterWriteAhead(JobCheckpoint point, int number) {
-    gSeen.push_back((point == JobCheckpoint::BeforeCommand ? "B" : "A") + std::to_string(number));
-    if (number != gStop.at) return;
-    auto* fixture = static_cast<WriteAhead*>(gFixture);
-    if (point == JobCheckpoint::BeforeCommand) {
-        gStop.beforeCommand = fixture->CaptureNow();
-        return;
+  protected:
+    // The checkpoint hook of these tests: notes every checkpoint and, at command
+    // stop_.at, captures the machine before the command and after its write-ahead,
+    // then aborts the job there.
+    void StopAfterWriteAhead(JobCheckpoint point, int number) {
+        seen_.push_back((point == JobCheckpoint::BeforeCommand ? "B" : "A") +
+                        std::to_string(number));
+        if (number != stop_.at) return;
+        if (point == JobCheckpoint::BeforeCommand) {
+            stop_.beforeCommand = Capture();
+            return;
+        }
+        stop_.reached = true;
+        stop_.afterWriteAhead = Capture();
+        stop_.undo = UndoText();
+        state_.job.AbortJob();
     }
-    gStop.reached = true;
-    gStop.afterWriteAhead = fixture->CaptureNow();
-    gStop.undo = fixture->UndoNow();
-    AbortJob();
-}
+    void InstallStopHook() {
+        state_.job.SetJobCheckpointHook(
+            [this](JobCheckpoint point, int number) { StopAfterWriteAhead(point, number); });
+    }
+
+    Stop stop_;
+    std::vector<std::string> seen_;
+};
 
 struct Case {
     const char* command;
@@ -63,20 +66,7 @@ const Case kCases[] = {
      "R \"HKEY_LOCAL_MACHINE\\SOFTWARE\\MORVAN\\APP\\Gone\" \"Bye\"", "", ""},
 };
 
-class WriteAheadEachCommand : public WriteAhead, public ::testing::WithParamInterface<int> {
-  protected:
-    void SetUp() override {
-        WriteAhead::SetUp();
-        gStop = Stop{};
-        gSeen.clear();
-        gFixture = this;
-    }
-    void TearDown() override {
-        SetJobCheckpointHook(nullptr);
-        gFixture = nullptr;
-        WriteAhead::TearDown();
-    }
-};
+class WriteAheadEachCommand : public WriteAhead, public ::testing::WithParamInterface<int> {};
 
 TEST_P(WriteAheadEachCommand, RecordedAheadMachineUnchangedAndRollbackRestoresAll) {
     const int stopAt = GetParam();
@@ -86,20 +76,20 @@ TEST_P(WriteAheadEachCommand, RecordedAheadMachineUnchangedAndRollbackRestoresAl
     const Machine before = Capture();
     std::string savedBefore = c.savedFrom[0] != '\0' ? Read(c.savedFrom) : "";
 
-    gStop.at = stopAt;
-    SetJobCheckpointHook(&StopAfterWriteAhead);
+    stop_.at = stopAt;
+    InstallStopHook();
     Install(commands);
-    SetJobCheckpointHook(nullptr);
+    state_.job.SetJobCheckpointHook(nullptr);
 
-    ASSERT_TRUE(gStop.reached) << c.command << "\n" << messages_.AllTexts();
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    ASSERT_TRUE(stop_.reached) << c.command << "\n" << messages_.AllTexts();
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
     EXPECT_TRUE(messages_.Boxes().empty()) << messages_.AllTexts();
     // Nothing of the command has reached the machine yet...
-    EXPECT_TRUE(gStop.afterWriteAhead == gStop.beforeCommand) << c.command;
+    EXPECT_TRUE(stop_.afterWriteAhead == stop_.beforeCommand) << c.command;
     // ...but its undo line and saved copy are on disk.
-    EXPECT_NE(gStop.undo.find(std::string(c.undoLine) + "\r\n"), std::string::npos)
+    EXPECT_NE(stop_.undo.find(std::string(c.undoLine) + "\r\n"), std::string::npos)
         << c.command << "\n"
-        << Utf8(gStop.undo);
+        << Utf8(stop_.undo);
     if (c.savedName[0] != '\0') {
         EXPECT_TRUE(platform::FileExists(Store() + "\\" + c.savedName)) << c.savedName;
     }
@@ -107,7 +97,7 @@ TEST_P(WriteAheadEachCommand, RecordedAheadMachineUnchangedAndRollbackRestoresAl
         EXPECT_EQ(Read(Store() + "\\" + c.savedName), savedBefore);
     }
     // The undo script stays a complete, readable script at every point.
-    EXPECT_EQ(gStop.undo.substr(gStop.undo.size() - 9), "INSTEND\r\n");
+    EXPECT_EQ(stop_.undo.substr(stop_.undo.size() - 9), "INSTEND\r\n");
 
     messages_.Clear();
     Uninstall();
@@ -123,33 +113,33 @@ class WriteAheadCheckpoints : public WriteAheadEachCommand {};
 
 TEST_F(WriteAheadCheckpoints, NumberedPerDispatchedLineFromOneInEveryRun) {
     Write("K:\\A.TXT", "a");
-    SetJobCheckpointHook(&StopAfterWriteAhead);
+    InstallStopHook();
     // "@" lines count; lines of a false IF block are not dispatched; a failing
     // command reaches only its first checkpoint.
     Install({"@OTHER", "IF C:\\NOWHERE", "C A.TXT C:\\OUT\\", "END", "C A.TXT C:\\OUT\\",
              "C MISSING.TXT C:\\OUT\\"},
             "INST,番号");
-    EXPECT_EQ(gSeen, (std::vector<std::string>{"B1", "A1", "B2", "A2", "B3"}));
-    EXPECT_EQ(JobState.load(), kJobAborted);
+    EXPECT_EQ(seen_, (std::vector<std::string>{"B1", "A1", "B2", "A2", "B3"}));
+    EXPECT_EQ(state_.job.JobState.load(), kJobAborted);
 
     // An uninstall run counts from 1 again.
-    ResetJobState();
+    StartNewJob();
     Install({"C A.TXT C:\\OUT\\B.TXT"});
-    ASSERT_EQ(JobState.load(), kJobRunning) << messages_.AllTexts();
-    gSeen.clear();
+    ASSERT_EQ(state_.job.JobState.load(), kJobRunning) << messages_.AllTexts();
+    seen_.clear();
     Uninstall();
-    EXPECT_EQ(gSeen, (std::vector<std::string>{"B1", "A1"}));
+    EXPECT_EQ(seen_, (std::vector<std::string>{"B1", "A1"}));
     EXPECT_FALSE(platform::FileExists("C:\\OUT\\B.TXT"));
 }
 
 TEST_F(WriteAheadCheckpoints, WithoutSyncTheOrderIsTheSame) {
-    WriteAheadSync = false;
+    state_.env.WriteAheadSync = false;
     const Machine before = Capture();
-    gStop.at = 2;
-    SetJobCheckpointHook(&StopAfterWriteAhead);
+    stop_.at = 2;
+    InstallStopHook();
     Install({"C CONF.INI C:\\APP\\", "D C:\\APP\\LOGS\\*.LOG"});
-    SetJobCheckpointHook(nullptr);
-    ASSERT_TRUE(gStop.reached);
+    state_.job.SetJobCheckpointHook(nullptr);
+    ASSERT_TRUE(stop_.reached);
     EXPECT_TRUE(platform::FileExists("C:\\APP\\LOGS\\A.LOG"));
     EXPECT_EQ(Read(Store() + "\\A.LOG"), "a");
     Uninstall();
@@ -169,11 +159,11 @@ TEST_F(WriteAheadSetting, OnlyCrashGivesUpTheSync) {
         } else {
             EXPECT_EQ(platform::RegSetString(key, "WRITEAHEAD", value), 0u);
         }
-        ResetInstallEnvironment();
-        EXPECT_TRUE(WriteAheadSync);
-        WriteAheadSync = false;
-        EXPECT_EQ(LoadInstallEnvironment(), 0) << messages_.AllTexts();
-        return WriteAheadSync;
+        InstallEnvironment env;
+        EXPECT_TRUE(env.WriteAheadSync);
+        env.WriteAheadSync = false;
+        EXPECT_EQ(LoadInstallEnvironment(env), 0) << messages_.AllTexts();
+        return env.WriteAheadSync;
     };
     EXPECT_FALSE(load("CRASH"));
     EXPECT_FALSE(load("crash"));

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "installer/env/InstallEnvironment.h"
+#include "installer/env/InstallRun.h"
+#include "installer/env/JobRecord.h"
 #include "installer/env/ScriptTable.h"
 #include "installer/env/VersionRecords.h"
 #include "installer/testsupport/ScriptedMessages.h"
@@ -16,17 +18,6 @@
 
 class EnvTest : public ::testing::Test {
 protected:
-    EnvTest() {
-        ResetInstallEnvironment();
-        ResetVersionRecords();
-        ResetScriptTable();
-    }
-    ~EnvTest() override {
-        ResetInstallEnvironment();
-        ResetVersionRecords();
-        ResetScriptTable();
-    }
-
     static void SetUserSetting(const std::string& section, const std::string& name,
                                const std::string& value) {
         platform::RegKey key;
@@ -68,6 +59,15 @@ protected:
         return contents;
     }
 
+    // The env layer's part of the installer's state, fresh for every test.
+    struct EnvState {
+        InstallEnvironment env;
+        InstallRun run;
+        ScriptTable table;
+        RunningJobRecord record;
+    };
+
     TempPrefix prefix;
     ScriptedMessages messages;
+    EnvState state;
 };

@@ -10,21 +10,21 @@ class LoadEnvironment : public EnvTest {};
 
 TEST_F(LoadEnvironment, StandardProductFillsEveryPathAndMakesTheWorkFolders) {
     prefix.InstallStandardProduct();
-    EXPECT_EQ(LoadInstallEnvironment(), 0) << messages.AllTexts();
+    EXPECT_EQ(LoadInstallEnvironment(state.env), 0) << messages.AllTexts();
     EXPECT_TRUE(messages.Boxes().empty());
-    EXPECT_EQ(WorkRoot, "C:\\KEL\\WORK");
-    EXPECT_EQ(InstallDir, "C:\\KEL\\INSTALL");
-    EXPECT_EQ(ToolsDir, "C:\\KEL\\TOOLS");
-    EXPECT_EQ(RevisionListFile, "C:\\MORVAN\\Readme.ver");
-    EXPECT_EQ(VersionDownRoot, "C:\\MORVAN\\MorvanDN");
-    EXPECT_EQ(ExtractDir, "C:\\KEL\\WORK\\VERUPDN");
-    EXPECT_EQ(WorkListFile, "C:\\KEL\\WORK\\TEMP\\SET_WORK.LST");
-    EXPECT_EQ(WorkScratchFile, "C:\\KEL\\WORK\\TEMP\\SET_WORK.LOG");
-    EXPECT_EQ(ReadmeDocFile, "C:\\KEL\\WORK\\TEMP\\SET_READ.DOC");
-    EXPECT_EQ(BackupDir, "C:\\KEL\\WORK\\INSTBACK");
-    EXPECT_EQ(LhaExePath, "C:\\KEL\\QVD\\..\\EXE\\LHA.EXE");
-    EXPECT_EQ(HaltAppExePath, "C:\\KEL\\TOOLS\\HALTAPP.EXE");
-    EXPECT_EQ(PauserExePath, "C:\\MORVAN\\PAUSER\\PAUSER.EXE");
+    EXPECT_EQ(state.env.WorkRoot, "C:\\KEL\\WORK");
+    EXPECT_EQ(state.env.InstallDir, "C:\\KEL\\INSTALL");
+    EXPECT_EQ(state.env.ToolsDir, "C:\\KEL\\TOOLS");
+    EXPECT_EQ(state.env.RevisionListFile, "C:\\MORVAN\\Readme.ver");
+    EXPECT_EQ(state.env.VersionDownRoot, "C:\\MORVAN\\MorvanDN");
+    EXPECT_EQ(state.env.ExtractDir, "C:\\KEL\\WORK\\VERUPDN");
+    EXPECT_EQ(state.env.WorkListFile, "C:\\KEL\\WORK\\TEMP\\SET_WORK.LST");
+    EXPECT_EQ(state.env.WorkScratchFile, "C:\\KEL\\WORK\\TEMP\\SET_WORK.LOG");
+    EXPECT_EQ(state.env.ReadmeDocFile, "C:\\KEL\\WORK\\TEMP\\SET_READ.DOC");
+    EXPECT_EQ(state.env.BackupDir, "C:\\KEL\\WORK\\INSTBACK");
+    EXPECT_EQ(state.env.LhaExePath, "C:\\KEL\\QVD\\..\\EXE\\LHA.EXE");
+    EXPECT_EQ(state.env.HaltAppExePath, "C:\\KEL\\TOOLS\\HALTAPP.EXE");
+    EXPECT_EQ(state.env.PauserExePath, "C:\\MORVAN\\PAUSER\\PAUSER.EXE");
     EXPECT_EQ(ControlFileName, "\\MorvanUP.INF");
     for (const char* dir : {"C:\\KEL\\WORK\\VERUPDN", "C:\\KEL\\WORK\\INSTBACK",
                             "C:\\KEL\\WORK\\TEMP", "C:\\MORVAN\\MorvanDN"}) {
@@ -37,17 +37,17 @@ TEST_F(LoadEnvironment, StandardProductFillsEveryPathAndMakesTheWorkFolders) {
 TEST_F(LoadEnvironment, ApplicationDirectoryDefaultsAndDriveLetters) {
     prefix.InstallStandardProduct();
     SetUserSetting("INSTALL_DRIVE", "INSTALL_AP_PATH", "C");
-    EXPECT_EQ(LoadInstallEnvironment(), 0) << messages.AllTexts();
-    EXPECT_EQ(RevisionListFile, "C:\\Readme.ver");
-    EXPECT_EQ(VersionDownRoot, "C:\\MorvanDN");
+    EXPECT_EQ(LoadInstallEnvironment(state.env), 0) << messages.AllTexts();
+    EXPECT_EQ(state.env.RevisionListFile, "C:\\Readme.ver");
+    EXPECT_EQ(state.env.VersionDownRoot, "C:\\MorvanDN");
 
     // Missing: drive k. Its store cannot be made on this machine, which ends the
     // start-up with a message naming the folder.
     DeleteUserSetting("INSTALL_DRIVE", "INSTALL_AP_PATH");
     messages.Clear();
-    EXPECT_EQ(LoadInstallEnvironment(), kCodeRegistryUnreadable);
-    EXPECT_EQ(RevisionListFile, "k:\\Readme.ver");
-    EXPECT_EQ(PauserExePath, "k:\\PAUSER\\PAUSER.EXE");
+    EXPECT_EQ(LoadInstallEnvironment(state.env), kCodeRegistryUnreadable);
+    EXPECT_EQ(state.env.RevisionListFile, "k:\\Readme.ver");
+    EXPECT_EQ(state.env.PauserExePath, "k:\\PAUSER\\PAUSER.EXE");
     ASSERT_EQ(messages.Boxes().size(), 1u) << messages.AllTexts();
     EXPECT_EQ(messages.Boxes()[0].caption, "エラー");
     EXPECT_EQ(messages.Boxes()[0].text, "フォルダが作成できません。\rerror in \"k:\\MorvanDN\"");
@@ -56,17 +56,17 @@ TEST_F(LoadEnvironment, ApplicationDirectoryDefaultsAndDriveLetters) {
     // Once drive k exists the same settings start up cleanly.
     prefix.MapNewDrive('k');
     messages.Clear();
-    EXPECT_EQ(LoadInstallEnvironment(), 0) << messages.AllTexts();
+    EXPECT_EQ(LoadInstallEnvironment(state.env), 0) << messages.AllTexts();
     EXPECT_TRUE(platform::DirectoryExists("K:\\MorvanDN"));
 }
 
 TEST_F(LoadEnvironment, MissingTempFolderFallsBackToWorkFolderSilently) {
     prefix.InstallStandardProduct();
     SetUserSetting("KELSYS", "KELTEMP", "C:\\NOT\\THERE");
-    EXPECT_EQ(LoadInstallEnvironment(), 0) << messages.AllTexts();
+    EXPECT_EQ(LoadInstallEnvironment(state.env), 0) << messages.AllTexts();
     EXPECT_TRUE(messages.Boxes().empty());
-    EXPECT_EQ(WorkRoot, "C:\\KEL\\WORK2");
-    EXPECT_EQ(ExtractDir, "C:\\KEL\\WORK2\\VERUPDN");
+    EXPECT_EQ(state.env.WorkRoot, "C:\\KEL\\WORK2");
+    EXPECT_EQ(state.env.ExtractDir, "C:\\KEL\\WORK2\\VERUPDN");
     EXPECT_TRUE(platform::DirectoryExists("C:\\KEL\\WORK2\\TEMP"));
     EXPECT_FALSE(platform::DirectoryExists("C:\\NOT"));
 }
@@ -74,17 +74,17 @@ TEST_F(LoadEnvironment, MissingTempFolderFallsBackToWorkFolderSilently) {
 TEST_F(LoadEnvironment, EachMissingSettingIsReportedInOrderAndFailsStartUp) {
     prefix.InstallStandardProduct();
     DeleteUserSetting("KELSYS", "QVD_DAT");
-    EXPECT_EQ(LoadInstallEnvironment(), kCodeRegistryUnreadable);
+    EXPECT_EQ(LoadInstallEnvironment(state.env), kCodeRegistryUnreadable);
     ASSERT_EQ(messages.Boxes().size(), 1u);
     EXPECT_EQ(messages.Boxes()[0].text,
               "レジストリが参照できません。\rerror in \"%KELSYS\\QVD_DAT%\"");
-    EXPECT_EQ(LhaExePath, "LHA.EXE");  // found on the program search path
+    EXPECT_EQ(state.env.LhaExePath, "LHA.EXE");  // found on the program search path
 
     DeleteUserSetting("KELSYS", "KELTEMP");
     DeleteUserSetting("KELSYS", "KEL_WORK");
     DeleteUserSetting("KELSYS", "TOOLS");
     messages.Clear();
-    EXPECT_EQ(LoadInstallEnvironment(), kCodeRegistryUnreadable);
+    EXPECT_EQ(LoadInstallEnvironment(state.env), kCodeRegistryUnreadable);
     std::vector<std::string> named;
     for (const RecordedBox& box : messages.Boxes()) {
         EXPECT_EQ(box.caption, "エラー");
@@ -92,15 +92,15 @@ TEST_F(LoadEnvironment, EachMissingSettingIsReportedInOrderAndFailsStartUp) {
     }
     EXPECT_EQ(named, (std::vector<std::string>{"\"%KELSYS\\KELTEMP%\"", "\"%KELSYS\\KEL_WORK%\"",
                                                "\"%KELSYS\\QVD_DAT%\"", "\"%KELSYS\\TOOLS%\""}));
-    EXPECT_EQ(HaltAppExePath, "\\HALTAPP.EXE");
+    EXPECT_EQ(state.env.HaltAppExePath, "\\HALTAPP.EXE");
 }
 
 TEST_F(LoadEnvironment, NoSettingsKeyIsSilentAndPathsStartAtTheRoot) {
-    EXPECT_EQ(LoadInstallEnvironment(), 0);
+    EXPECT_EQ(LoadInstallEnvironment(state.env), 0);
     EXPECT_TRUE(messages.Boxes().empty()) << messages.AllTexts();
-    EXPECT_EQ(RevisionListFile, "\\Readme.ver");
-    EXPECT_EQ(ExtractDir, "\\VERUPDN");
-    EXPECT_EQ(LhaExePath, "LHA.EXE");
+    EXPECT_EQ(state.env.RevisionListFile, "\\Readme.ver");
+    EXPECT_EQ(state.env.ExtractDir, "\\VERUPDN");
+    EXPECT_EQ(state.env.LhaExePath, "LHA.EXE");
     EXPECT_TRUE(platform::DirectoryExists("C:\\VERUPDN"));  // the current drive's root
     const SettingsSurvey survey = SurveySettings();
     EXPECT_FALSE(survey.keyPresent);
@@ -111,7 +111,7 @@ TEST_F(LoadEnvironment, UncreatableWorkFolderFailsStartUpByName) {
     prefix.InstallStandardProduct();
     SetUserSetting("KELSYS", "KELTEMP", "C:\\NOT\\THERE");
     SetUserSetting("KELSYS", "KEL_WORK", "Q:\\WORK");  // no drive Q
-    EXPECT_EQ(LoadInstallEnvironment(), kCodeRegistryUnreadable);
+    EXPECT_EQ(LoadInstallEnvironment(state.env), kCodeRegistryUnreadable);
     std::vector<std::string> texts;
     for (const RecordedBox& box : messages.Boxes()) texts.push_back(box.text);
     EXPECT_EQ(texts, (std::vector<std::string>{
@@ -119,7 +119,7 @@ TEST_F(LoadEnvironment, UncreatableWorkFolderFailsStartUpByName) {
                          "フォルダが作成できません。\rerror in \"Q:\\WORK\\INSTBACK\"",
                          "フォルダが作成できません。\rerror in \"Q:\\WORK\\TEMP\""}));
     // The paths are still set, so the clean-up at the end finds nothing to do.
-    EXPECT_EQ(BackupDir, "Q:\\WORK\\INSTBACK");
+    EXPECT_EQ(state.env.BackupDir, "Q:\\WORK\\INSTBACK");
 }
 
 TEST_F(LoadEnvironment, SurveyReportsWithoutBoxesOrFolders) {

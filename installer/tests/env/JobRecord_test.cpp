@@ -10,10 +10,8 @@ class JobRecordTest : public EnvTest {
   protected:
     JobRecordTest() {
         prefix.InstallStandardProduct("2.00");
-        EXPECT_EQ(LoadInstallEnvironment(), 0);
-        ResetJobRecord();
+        EXPECT_EQ(LoadInstallEnvironment(state.env), 0);
     }
-    ~JobRecordTest() override { ResetJobRecord(); }
 
     static JobRecord InstallRecord() {
         JobRecord record;
@@ -39,14 +37,14 @@ class JobRecordTest : public EnvTest {
 
 TEST_F(JobRecordTest, OpenAppendReadAndEnd) {
     // Without an open record the engine runs on its own: nothing is written.
-    EXPECT_TRUE(RecordJobEntry("01", "00", failed));
-    EXPECT_FALSE(platform::PathExists(JobRecordDir()));
+    EXPECT_TRUE(state.record.RecordJobEntry(state.env, "01", "00", failed));
+    EXPECT_FALSE(platform::PathExists(JobRecordDir(state.env)));
 
-    ASSERT_TRUE(OpenJobRecord(InstallRecord(), failed)) << failed;
-    EXPECT_EQ(JobRecordPath(), "C:\\MORVAN\\MorvanDN\\JOBREC\\JOB.INF");
-    ASSERT_TRUE(RecordJobEntry("01", "00", failed));
-    ASSERT_TRUE(RecordJobEntry("01", "07", failed));
-    EXPECT_EQ(ReadFile(JobRecordPath()),
+    ASSERT_TRUE(state.record.OpenJobRecord(state.env, InstallRecord(), failed)) << failed;
+    EXPECT_EQ(JobRecordPath(state.env), "C:\\MORVAN\\MorvanDN\\JOBREC\\JOB.INF");
+    ASSERT_TRUE(state.record.RecordJobEntry(state.env, "01", "00", failed));
+    ASSERT_TRUE(state.record.RecordJobEntry(state.env, "01", "07", failed));
+    EXPECT_EQ(ReadFile(JobRecordPath(state.env)),
               "MODE=INSTALL\r\nGROUP=Revision\r\nTITLE=Morvan,追加モジュール\r\n"
               "MEDIAVERSION=2.10\r\nVERSIONTEXT=2.10\r\nREVISION=20240115\r\nREQUIRED=2.00\r\n"
               "MEDIA=01\r\nMEDIACOUNT=02\r\nDOWNVERSION=\r\nVERSION=2.00\r\nHADVERSION=1\r\n"
@@ -54,23 +52,24 @@ TEST_F(JobRecordTest, OpenAppendReadAndEnd) {
               "ENTRY=01,00\r\nENTRY=01,07\r\n");
 
     JobRecord read;
-    ASSERT_EQ(ReadJobRecord(read), JobRecordState::Found);
+    ASSERT_EQ(ReadJobRecord(state.env, read), JobRecordState::Found);
     EXPECT_EQ(read.title, "Morvan,追加モジュール");
     EXPECT_EQ(read.held, std::optional<bool>(true));
     EXPECT_EQ(read.hadList, std::optional<bool>(false));
     EXPECT_EQ(read.entries, (std::vector<JobRecordEntry>{{"01", "00"}, {"01", "07"}}));
-    EXPECT_EQ(FormatJobRecord(read), ReadFile(JobRecordPath()));
+    EXPECT_EQ(FormatJobRecord(read), ReadFile(JobRecordPath(state.env)));
 
-    ASSERT_TRUE(MarkJobRecordDone(failed));
-    EXPECT_EQ(ReadJobRecord(read), JobRecordState::None);
-    EXPECT_FALSE(JobRecordIsOpen());
-    EXPECT_TRUE(RecordJobEntry("01", "08", failed));  // closed: nothing more is written
-    EXPECT_EQ(ReadFile(JobRecordPath()), "STATE=DONE\r\n");
+    ASSERT_TRUE(state.record.MarkJobRecordDone(state.env, failed));
+    EXPECT_EQ(ReadJobRecord(state.env, read), JobRecordState::None);
+    EXPECT_FALSE(state.record.JobRecordIsOpen());
+    EXPECT_TRUE(state.record.RecordJobEntry(state.env, "01", "08",
+                                            failed));  // closed: nothing more is written
+    EXPECT_EQ(ReadFile(JobRecordPath(state.env)), "STATE=DONE\r\n");
 }
 
 TEST_F(JobRecordTest, RecordsThatCannotBeUnderstoodAreDamagedNotAbsent) {
     JobRecord read;
-    EXPECT_EQ(ReadJobRecord(read), JobRecordState::None);
+    EXPECT_EQ(ReadJobRecord(state.env, read), JobRecordState::None);
     const std::string whole = FormatJobRecord(InstallRecord());
     const std::vector<std::pair<std::string, std::string>> damaged{
         {"an unknown line", whole + "COLOUR=BLUE\r\n"},
@@ -83,57 +82,57 @@ TEST_F(JobRecordTest, RecordsThatCannotBeUnderstoodAreDamagedNotAbsent) {
         {"empty", ""},
     };
     for (const auto& [what, text] : damaged) {
-        WriteFile(JobRecordPath(), text);
-        EXPECT_EQ(ReadJobRecord(read), JobRecordState::Damaged) << what;
+        WriteFile(JobRecordPath(state.env), text);
+        EXPECT_EQ(ReadJobRecord(state.env, read), JobRecordState::Damaged) << what;
     }
     // What can be read is kept, so that a roll-back does what the record still states.
-    WriteFile(JobRecordPath(),
+    WriteFile(JobRecordPath(state.env),
               "MODE=UNINSTALL\r\nGROUP=20240115\r\nTITLE=T\r\nODD\r\nENTRY=02,03\r\n");
-    EXPECT_EQ(ReadJobRecord(read), JobRecordState::Damaged);
+    EXPECT_EQ(ReadJobRecord(state.env, read), JobRecordState::Damaged);
     EXPECT_EQ(read.mode, std::optional<JobMode>(JobMode::Uninstall));
     EXPECT_EQ(read.group, "20240115");
     EXPECT_EQ(read.title, "T");
     EXPECT_EQ(read.entries, (std::vector<JobRecordEntry>{{"02", "03"}}));
     // An uninstall needs no flags.
-    WriteFile(JobRecordPath(), "MODE=UNINSTALL\r\nGROUP=20240115\r\n");
-    EXPECT_EQ(ReadJobRecord(read), JobRecordState::Found);
+    WriteFile(JobRecordPath(state.env), "MODE=UNINSTALL\r\nGROUP=20240115\r\n");
+    EXPECT_EQ(ReadJobRecord(state.env, read), JobRecordState::Found);
 }
 
 TEST_F(JobRecordTest, WritesThatFailNameThePath) {
     // The record's folder blocked by a file.
-    WriteFile(JobRecordDir(), "not a folder");
-    EXPECT_FALSE(OpenJobRecord(InstallRecord(), failed));
-    EXPECT_EQ(failed, JobRecordDir());
-    EXPECT_FALSE(JobRecordIsOpen());
-    ASSERT_EQ(platform::DeleteFileW(JobRecordDir()), 0u);
+    WriteFile(JobRecordDir(state.env), "not a folder");
+    EXPECT_FALSE(state.record.OpenJobRecord(state.env, InstallRecord(), failed));
+    EXPECT_EQ(failed, JobRecordDir(state.env));
+    EXPECT_FALSE(state.record.JobRecordIsOpen());
+    ASSERT_EQ(platform::DeleteFileW(JobRecordDir(state.env)), 0u);
 
     // The record itself blocked by a folder.
-    ASSERT_EQ(platform::CreateDirectoryTree(JobRecordPath()), 0u);
+    ASSERT_EQ(platform::CreateDirectoryTree(JobRecordPath(state.env)), 0u);
     failed.clear();
-    EXPECT_FALSE(OpenJobRecord(InstallRecord(), failed));
-    EXPECT_EQ(failed, JobRecordPath());
-    ASSERT_EQ(platform::RemoveDirectoryW(JobRecordPath()), 0u);
+    EXPECT_FALSE(state.record.OpenJobRecord(state.env, InstallRecord(), failed));
+    EXPECT_EQ(failed, JobRecordPath(state.env));
+    ASSERT_EQ(platform::RemoveDirectoryW(JobRecordPath(state.env)), 0u);
 
     // An entry that cannot be added: false, and the record on disk stays whole.
-    ASSERT_TRUE(OpenJobRecord(InstallRecord(), failed));
-    ASSERT_TRUE(RecordJobEntry("01", "00", failed));
-    const std::string before = ReadFile(JobRecordPath());
-    ASSERT_EQ(platform::SetReadOnly(JobRecordPath(), true), 0u);
+    ASSERT_TRUE(state.record.OpenJobRecord(state.env, InstallRecord(), failed));
+    ASSERT_TRUE(state.record.RecordJobEntry(state.env, "01", "00", failed));
+    const std::string before = ReadFile(JobRecordPath(state.env));
+    ASSERT_EQ(platform::SetReadOnly(JobRecordPath(state.env), true), 0u);
     failed.clear();
-    EXPECT_FALSE(RecordJobEntry("01", "01", failed));
-    EXPECT_EQ(failed, JobRecordPath());
-    EXPECT_EQ(ReadFile(JobRecordPath()), before);
+    EXPECT_FALSE(state.record.RecordJobEntry(state.env, "01", "01", failed));
+    EXPECT_EQ(failed, JobRecordPath(state.env));
+    EXPECT_EQ(ReadFile(JobRecordPath(state.env)), before);
     JobRecord read;
-    EXPECT_EQ(ReadJobRecord(read), JobRecordState::Found);
+    EXPECT_EQ(ReadJobRecord(state.env, read), JobRecordState::Found);
     EXPECT_EQ(read.entries.size(), 1u);
 }
 
 TEST_F(JobRecordTest, UnsyncedWritesKeepTheSameRecord) {
-    WriteAheadSync = false;
-    ASSERT_TRUE(OpenJobRecord(InstallRecord(), failed));
-    ASSERT_TRUE(RecordJobEntry("03", "99", failed));
+    state.env.WriteAheadSync = false;
+    ASSERT_TRUE(state.record.OpenJobRecord(state.env, InstallRecord(), failed));
+    ASSERT_TRUE(state.record.RecordJobEntry(state.env, "03", "99", failed));
     JobRecord read;
-    ASSERT_EQ(ReadJobRecord(read), JobRecordState::Found);
+    ASSERT_EQ(ReadJobRecord(state.env, read), JobRecordState::Found);
     EXPECT_EQ(read.entries, (std::vector<JobRecordEntry>{{"03", "99"}}));
 }
 

@@ -11,15 +11,8 @@ namespace {
 
 class MessagesTest : public ::testing::Test {
 protected:
-    MessagesTest() {
-        ResetInstallEnvironment();
-        ResetVersionRecords();
-    }
-    ~MessagesTest() override {
-        ResetInstallEnvironment();
-        ResetVersionRecords();
-    }
     ScriptedMessages messages;
+    InstallRun run;  // the run the texts name, fresh for every test
 };
 
 TEST_F(MessagesTest, FixedTextsByteForByte) {
@@ -36,25 +29,25 @@ TEST_F(MessagesTest, FixedTextsByteForByte) {
         {10, "アンインストールする場合は新しいバージョンから行って下さい。そうで無い場合は、動作保証できません。"},
     };
     for (const auto& [code, text] : fixed) {
-        EXPECT_EQ(CodeMessageText(code, "ignored"), text) << code;
+        EXPECT_EQ(CodeMessageText(code, "ignored", run), text) << code;
     }
 }
 
 TEST_F(MessagesTest, TextsBuiltFromDetailAndGlobals) {
-    EXPECT_EQ(CodeMessageText(-15, "%KELSYS\\TOOLS%"),
+    EXPECT_EQ(CodeMessageText(-15, "%KELSYS\\TOOLS%", run),
               "レジストリが参照できません。\rerror in \"%KELSYS\\TOOLS%\"");
-    EXPECT_EQ(CodeMessageText(-13, "L A:\\X.LZH"),
+    EXPECT_EQ(CodeMessageText(-13, "L A:\\X.LZH", run),
               "バージョンアップの内容が破損しています。\rerror in \"L A:\\X.LZH\"");
-    EXPECT_EQ(CodeMessageText(-4, ""), " にインストールディスクがありません。");
-    InstallDiskPath = "A:\\表";
-    EXPECT_EQ(CodeMessageText(-4, ""), "A:\\表 にインストールディスクがありません。");
-    EXPECT_EQ(CodeMessageText(-3, ""), "選択されたA:\\表 は存在しません。");
-    CurrentMedia.MediaNo = "02";
-    CurrentMedia.MediaCount = "03";
-    EXPECT_EQ(CodeMessageText(1, ""), "このﾒﾃﾞｨｱは2 / 3です。");
-    CurrentMedia.MediaNo = "10";
-    CurrentMedia.MediaCount = "00";
-    EXPECT_EQ(CodeMessageText(1, ""), "このﾒﾃﾞｨｱは10 / 0です。");
+    EXPECT_EQ(CodeMessageText(-4, "", run), " にインストールディスクがありません。");
+    run.InstallDiskPath = "A:\\表";
+    EXPECT_EQ(CodeMessageText(-4, "", run), "A:\\表 にインストールディスクがありません。");
+    EXPECT_EQ(CodeMessageText(-3, "", run), "選択されたA:\\表 は存在しません。");
+    run.CurrentMedia.MediaNo = "02";
+    run.CurrentMedia.MediaCount = "03";
+    EXPECT_EQ(CodeMessageText(1, "", run), "このﾒﾃﾞｨｱは2 / 3です。");
+    run.CurrentMedia.MediaNo = "10";
+    run.CurrentMedia.MediaCount = "00";
+    EXPECT_EQ(CodeMessageText(1, "", run), "このﾒﾃﾞｨｱは10 / 0です。");
     // The half-width katakana are single bytes.
     EXPECT_EQ(std::string("ﾒﾃﾞｨｱ").size(), 5u);
 }

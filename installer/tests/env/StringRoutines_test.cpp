@@ -54,15 +54,13 @@ TEST(PathRoutines, FullPathNeedsADriveAndRootOrANetworkName) {
 }
 
 TEST(PathRoutines, VersionDownPathKeepsOnlyTheFileName) {
-    ResetInstallEnvironment();
-    VersionDownRoot = "C:\\MORVAN\\MorvanDN";
+    const std::string root = "C:\\MORVAN\\MorvanDN";
     std::string path = "A:\\SUB\\表.DAT";
-    VersionDownPath("Revision", "01", path);
+    VersionDownPath(root, "Revision", "01", path);
     EXPECT_EQ(path, "C:\\MORVAN\\MorvanDN\\Revision\\01\\表.DAT");
     std::string drive = "A:INST00.DAT";
-    VersionDownPath("20240101", "02", drive);
+    VersionDownPath(root, "20240101", "02", drive);
     EXPECT_EQ(drive, "C:\\MORVAN\\MorvanDN\\20240101\\02\\INST00.DAT");
-    ResetInstallEnvironment();
 }
 
 TEST(NormalizeDirValue, DriveLetterTrailingSeparatorAndDoubleByteEnd) {

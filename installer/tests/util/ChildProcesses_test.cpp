@@ -34,13 +34,13 @@ TEST_F(ChildProcesses, ExitCodesComeBackSigned) {
     EXPECT_EQ(RunAndWait("", "CHILD --exit 7"), 7);
     EXPECT_EQ(RunAndWait("", "CHILD.EXE --exit -1"), -1);
     EXPECT_EQ(RunAndWait("C:\\WINDOWS\\SYSTEM32\\CHILD.EXE", "CHILD.EXE --exit -5"), -5);
-    EXPECT_EQ(RunDetachedAndWait("", "CHILD.EXE --exit 3"), 3);
+    EXPECT_EQ(RunDetachedAndWait("", "CHILD.EXE --exit 3", ""), 3);
 }
 
 TEST_F(ChildProcesses, StartFailuresReturnTheWindowsCode) {
     EXPECT_EQ(RunAndWait("", "NOSUCH.EXE /X"), 2);
     EXPECT_EQ(RunAndWait("C:\\NOSUCH\\PROG.EXE", ""), 3);
-    EXPECT_EQ(RunDetachedAndWait("", "NOSUCH.EXE"), 2);
+    EXPECT_EQ(RunDetachedAndWait("", "NOSUCH.EXE", ""), 2);
     Make("C:\\DATA\\TEXT.EXE", "not a program");
     EXPECT_NE(RunAndWait("C:\\DATA\\TEXT.EXE", ""), 0);
 }
@@ -54,9 +54,9 @@ TEST_F(ChildProcesses, WaitsUntilTheChildHasEnded) {
 
 TEST_F(ChildProcesses, DetachedRunStartsInTheToolsFolder) {
     MakeDir("C:\\KEL\\TOOLS");
-    ToolsDir = "C:\\KEL\\TOOLS";
+    const std::string toolsDir = "C:\\KEL\\TOOLS";
     const std::string line = "CHILD.EXE --write HERE.TXT \"two words\"";
-    EXPECT_EQ(RunDetachedAndWait("", line), 0);
+    EXPECT_EQ(RunDetachedAndWait("", line, toolsDir), 0);
     const std::string report = "C:\\KEL\\TOOLS\\HERE.TXT";
     EXPECT_EQ(fs::path(ReportLine(report, "cwd")), fs::path(prefix.HostC("KEL/TOOLS")));
     EXPECT_EQ(ReportLine(report, "cmdline"), line);
@@ -70,8 +70,8 @@ TEST_F(ChildProcesses, DetachedRunStartsInTheToolsFolder) {
 
 TEST_F(ChildProcesses, ProgramNameWithEmptyCommandLine) {
     MakeDir("C:\\KEL\\TOOLS");
-    ToolsDir = "C:\\KEL\\TOOLS";
-    EXPECT_EQ(RunDetachedAndWait("C:\\WINDOWS\\SYSTEM32\\CHILD.EXE", ""), 0);
+    const std::string toolsDir = "C:\\KEL\\TOOLS";
+    EXPECT_EQ(RunDetachedAndWait("C:\\WINDOWS\\SYSTEM32\\CHILD.EXE", "", toolsDir), 0);
 }
 
 // The removal line quotes a folder only when it holds a blank; either way the real

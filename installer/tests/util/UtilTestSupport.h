@@ -6,15 +6,11 @@
 
 #include <string>
 
-#include "installer/env/InstallEnvironment.h"
 #include "installer/testsupport/TempPrefix.h"
 #include "platform/Files.h"
 
 class UtilTest : public ::testing::Test {
 protected:
-    UtilTest() { ResetInstallEnvironment(); }
-    ~UtilTest() override { ResetInstallEnvironment(); }
-
     // Writes a file by Windows path (plain ASCII in tests), creating its folder.
     static void Make(const std::string& path, const std::string& contents = "x") {
         const std::size_t cut = path.rfind('\\');
