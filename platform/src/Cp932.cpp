@@ -17,13 +17,6 @@
 
 namespace platform {
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-std::size_t CharLength(std::string_view s, std::size_t pos) {
-    if (pos + 1 < s.size() && IsLeadByte(static_cast<unsigned char>(s[pos]))) return 2;
-    return 1;
-}
-
 std::size_t FindCharDbcs(std::string_view s, char ch, std::size_t from) {
     // Walk from the start so that `from` inside a pair is handled sensibly: the
     // search begins at the first character that starts at or after `from`.

@@ -13,12 +13,17 @@
 
 namespace platform {
 
-// True for a byte that starts a double-byte character.
-[[nodiscard]] bool IsLeadByte(unsigned char c);
+// True for a byte that starts a double-byte character. Inline, as every walk over a
+// text asks it once per byte.
+[[nodiscard]] inline bool IsLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // Length in bytes of the character starting at s[pos] (1 or 2; 1 for a lead byte
 // at the very end of the text, which is then treated as a lone byte).
-[[nodiscard]] std::size_t CharLength(std::string_view s, std::size_t pos);
+[[nodiscard]] inline std::size_t CharLength(std::string_view s, std::size_t pos) {
+    return pos + 1 < s.size() && IsLeadByte(static_cast<unsigned char>(s[pos])) ? 2 : 1;
+}
 
 // Position of the first / last occurrence of the single-byte character `ch` that is
 // not the trail byte of a double-byte character; npos when there is none.
